@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds everything in the given preset (default: "default") and runs every test.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+preset=${1:-default}
+"$root/scripts/setup.sh"
+cmake --preset "$preset" -S "$root"
+cmake --build "$root/build/$preset" -j"$(nproc)"
+QT_QPA_PLATFORM=offscreen ctest --test-dir "$root/build/$preset" --output-on-failure -j"$(nproc)"

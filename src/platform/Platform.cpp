@@ -1,0 +1,101 @@
+#include "Platform.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QUrl>
+
+namespace fatura {
+namespace {
+
+class DesktopBoxes final : public MessageBoxes {
+public:
+    Answer askWarning(QWidget* parent, const QString& text) override
+    {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::NoButton, parent);
+        QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(no);
+        box.exec();
+        if (box.clickedButton() == yes)
+            return Answer::Yes;
+        if (box.clickedButton() == no)
+            return Answer::No;
+        return Answer::Closed;
+    }
+
+    void warn(QWidget* parent, const QString& text) override
+    {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+
+    void error(QWidget* parent, const QString& title, const QString& text) override
+    {
+        QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+};
+
+class DesktopBeeper final : public Beeper {
+public:
+    void beep() override { QApplication::beep(); }
+};
+
+class SystemClock final : public Clock {
+public:
+    QDate today() const override { return QDate::currentDate(); }
+};
+
+class DesktopShell final : public Shell {
+public:
+    bool startProgram(const QString& path, const QStringList& arguments) override
+    {
+        return QProcess::startDetached(path, arguments);
+    }
+    bool openUrl(const QString& url) override { return QDesktopServices::openUrl(QUrl(url)); }
+};
+
+Platform& current()
+{
+    static DesktopBoxes boxes;
+    static DesktopBeeper beeper;
+    static SystemClock clock;
+    static DesktopShell shell;
+    static Platform p{&boxes, &beeper, &clock, &shell};
+    return p;
+}
+
+} // namespace
+
+Platform& platform() { return current(); }
+
+ScopedPlatform::ScopedPlatform(const Platform& replacement) : saved_(current())
+{
+    Platform& p = current();
+    if (replacement.boxes) p.boxes = replacement.boxes;
+    if (replacement.beeper) p.beeper = replacement.beeper;
+    if (replacement.clock) p.clock = replacement.clock;
+    if (replacement.shell) p.shell = replacement.shell;
+}
+
+ScopedPlatform::~ScopedPlatform() { current() = saved_; }
+
+QString applicationTitle() { return QStringLiteral("Fatura"); }
+
+QString withFullStop(const QString& text)
+{
+    if (!text.isEmpty() && text.back() > QLatin1Char('.'))
+        return text + QLatin1Char('.');
+    return text;
+}
+
+void showStandardError(QWidget* parent, const QString& text)
+{
+    platform().boxes->error(parent, applicationTitle(), withFullStop(text));
+}
+
+} // namespace fatura
