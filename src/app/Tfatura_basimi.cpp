@@ -1,0 +1,266 @@
+#include "Tfatura_basimi.h"
+
+#include "InvoicePage.h"
+#include "Links.h"
+#include "Platform.h"
+#include "SpinEdit.h"
+#include "TextEdit.h"
+#include "Totals.h"
+#include "Tucretsiz_yazilimlar_icin_bilgi.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QToolButton>
+
+namespace fatura {
+namespace {
+
+constexpr QRgb kPageColour = 0xDCD7BA;
+constexpr QRgb kToolStripColour = 0xD3CEA9;
+
+void fill(QWidget* w, QRgb rgb)
+{
+    w->setAutoFillBackground(true);
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Window, QColor::fromRgb(rgb));
+    w->setPalette(pal);
+}
+
+// A link label: reacts to a click anywhere on it, never takes the focus.
+class LinkLabel : public QLabel {
+public:
+    LinkLabel(const QString& text, std::function<void()> onClick, QWidget* parent)
+        : QLabel(text, parent), onClick_(std::move(onClick))
+    {
+        setCursor(Qt::PointingHandCursor);
+        setTextFormat(Qt::PlainText);
+    }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        QLabel::mouseReleaseEvent(event);
+        if (rect().contains(event->position().toPoint()))
+            guarded(window(), onClick_);
+    }
+
+private:
+    std::function<void()> onClick_;
+};
+
+struct ToolSpec {
+    const char* caption;
+    int left;
+    int width;
+};
+
+constexpr ToolSpec kTools[] = {
+    {"YENİ", 5, 60}, {"KAYDET", 69, 60}, {"BUL", 133, 60},
+    {"RAPOR", 212, 76}, {"RAPOR AYARLARI", 295, 117}, {"????", 417, 43},
+};
+
+} // namespace
+
+Tfatura_basimi::Tfatura_basimi(const QString& programFolder, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      programFolder_(programFolder)
+{
+    setObjectName(QStringLiteral("fatura_basimi"));
+    setWindowTitle(QStringLiteral("VERNOLA 1.0  [ Güncelleme : 08 Ocak 2009 ]"));
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    setFont(font);
+    setFixedSize(466, 472);
+
+    pages_ = new QStackedWidget(this);
+    pages_->setObjectName(QStringLiteral("SAYFA"));
+    fill(pages_, kPageColour);
+    setCentralWidget(pages_);
+
+    invoice_ = new InvoicePage;
+    pages_->addWidget(invoice_);
+    buildToolStrip(invoice_);
+    buildFoot(invoice_);
+    connect(invoice_, &InvoicePage::recalculationField, this, [this] { RecalculateTotals(*invoice_); });
+    connect(invoice_->rate(), &SpinEdit::textChanged, this, [this] { RecalculateTotals(*invoice_); });
+
+    auto* layoutPage = new QWidget;
+    layoutPage->setObjectName(QStringLiteral("AYAR"));
+    pages_->addWidget(layoutPage);
+
+    auto* reportPage = new QWidget;
+    reportPage->setObjectName(QStringLiteral("RAPOR"));
+    pages_->addWidget(reportPage);
+    pages_->setCurrentWidget(invoice_);
+
+    steps_ = {
+        {QStringLiteral("SetEditModeNew"), [this] { editMode_ = 'Y'; }},
+        {QStringLiteral("FixProgramFolder"),
+         [this] {
+             if (!programFolder_.endsWith(QLatin1Char('/')))
+                 programFolder_ += QLatin1Char('/');
+         }},
+        {QStringLiteral("PutTodaysDate"), [this] { invoice_->text(QStringLiteral("TARIH"))->setText(InvoicePage::todayText()); }},
+    };
+
+    qApp->installEventFilter(this);
+}
+
+Tfatura_basimi::~Tfatura_basimi() { qApp->removeEventFilter(this); }
+
+void Tfatura_basimi::buildToolStrip(QWidget* page)
+{
+    auto* strip = new QFrame(page);
+    strip->setObjectName(QStringLiteral("ARACLAR"));
+    strip->setGeometry(0, 0, 466, 31);
+    strip->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    strip->setLineWidth(1);
+    fill(strip, kToolStripColour);
+
+    QFont bold = font();
+    bold.setBold(true);
+    for (const ToolSpec& spec : kTools) {
+        auto* button = new QToolButton(strip);
+        button->setText(QString::fromUtf8(spec.caption));
+        button->setGeometry(spec.left, 5, spec.width, 22);
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setFont(bold);
+        QPalette pal = button->palette();
+        pal.setColor(QPalette::ButtonText, Qt::blue);
+        button->setPalette(pal);
+        tools_.append(button);
+    }
+
+    menu_ = new QMenu(this);
+    menu_->setObjectName(QStringLiteral("MNMENU"));
+    menu_->addAction(QStringLiteral("ÖNİZLEME"));
+    menu_->addAction(QStringLiteral("YAZDIR"));
+
+    connect(toolButton(QStringLiteral("YENİ")), &QToolButton::clicked, this, [this] { guarded(this, [this] { newInvoice(); }); });
+    connect(toolButton(QStringLiteral("RAPOR")), &QToolButton::clicked, this, [this] { guarded(this, [this] { dropReportMenu(); }); });
+    connect(toolButton(QStringLiteral("RAPOR AYARLARI")), &QToolButton::clicked, this,
+            [this] { guarded(this, [this] { showPage(QStringLiteral("AYAR")); }); });
+    connect(toolButton(QStringLiteral("????")), &QToolButton::clicked, this, [this] { guarded(this, [this] { startAbout(); }); });
+}
+
+void Tfatura_basimi::buildFoot(QWidget* page)
+{
+    auto* line = new QFrame(page);
+    line->setGeometry(4, 415, 459, 2);
+    line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+
+    const auto link = [page](const QString& caption, int left, int top, const QString& family, int pixels,
+                             const QColor& colour, std::function<void()> onClick) {
+        auto* label = new LinkLabel(caption, std::move(onClick), page);
+        QFont f(family);
+        f.setPixelSize(pixels);
+        f.setBold(true);
+        label->setFont(f);
+        QPalette pal = label->palette();
+        pal.setColor(QPalette::WindowText, colour);
+        label->setPalette(pal);
+        label->move(left, top);
+        label->adjustSize();
+        return label;
+    };
+    link(QStringLiteral("Ücretsiz Kullanıcıların Dikkatine! Yazının devamı için tıklayınız..."), 8, 430,
+         QStringLiteral("Microsoft Sans Serif"), 12, Qt::red, [this] {
+             if (info_)
+                 info_->showOrRaise();
+         })->setObjectName(QStringLiteral("BILGI"));
+    link(QString::fromLatin1(kHomePageCaption), 6, 451, QStringLiteral("Arial"), 11, QColor(0, 0, 128),
+         [] { platform().shell->openUrl(QString::fromLatin1(kHomePage)); })
+        ->setObjectName(QStringLiteral("ADRES"));
+    link(QStringLiteral("Ücretli Fatura programını deneyin..."), 270, 451, QStringLiteral("Arial"), 11, QColor(0, 0, 128),
+         [] { platform().shell->openUrl(QString::fromLatin1(kProductPage)); })
+        ->setObjectName(QStringLiteral("UCRETLI"));
+}
+
+QToolButton* Tfatura_basimi::toolButton(const QString& caption) const
+{
+    for (QToolButton* b : tools_)
+        if (b->text() == caption)
+            return b;
+    return nullptr;
+}
+
+QString Tfatura_basimi::currentPageName() const { return pages_->currentWidget()->objectName(); }
+
+void Tfatura_basimi::showPage(const QString& name)
+{
+    for (int i = 0; i < pages_->count(); ++i)
+        if (pages_->widget(i)->objectName() == name)
+            pages_->setCurrentIndex(i);
+}
+
+void Tfatura_basimi::newInvoice()
+{
+    if (invoice_->startNewInvoice())
+        editMode_ = 'Y';
+}
+
+void Tfatura_basimi::dropReportMenu()
+{
+    QToolButton* button = toolButton(QStringLiteral("RAPOR"));
+    menu_->popup(button->mapToGlobal(QPoint(0, button->height())));
+}
+
+void Tfatura_basimi::startAbout()
+{
+    const QString path = programFolder_ + QStringLiteral("about.exe");
+    if (!QFile::exists(path)) {
+        platform().boxes->error(this, QStringLiteral("Error"), QStringLiteral("\r\nDosya bulunamadı.\r\n\r\nabout.exe"));
+        return;
+    }
+    platform().shell->startProgram(path, {QStringLiteral("fatura")});
+}
+
+QString Tfatura_basimi::runStartupSteps()
+{
+    for (const StartupStep& step : std::as_const(steps_))
+        if (!guarded(this, step.run))
+            return step.name;
+    return {};
+}
+
+void Tfatura_basimi::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (started_)
+        return;
+    started_ = true;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - frameGeometry().center() + pos());
+    runStartupSteps();
+    if (!focusWidget())
+        invoice_->text(QStringLiteral("TARIH"))->setFocus(Qt::OtherFocusReason);
+}
+
+bool Tfatura_basimi::eventFilter(QObject* watched, QEvent* event)
+{
+    // Key preview: the window sees every key typed in it before the focused control does.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()
+        && static_cast<QWidget*>(watched)->window() == this) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F12) {
+            close();
+            return true;
+        }
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && currentPageName() == QLatin1String("FATURA")) {
+            focusNextPrevChild(!(key->modifiers() & Qt::ShiftModifier));
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace fatura

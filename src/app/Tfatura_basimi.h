@@ -1,0 +1,72 @@
+#pragma once
+// The main window: the page container with pages "FATURA", "AYAR" and "RAPOR", the tool strip
+// of the invoice page, the window-wide keys (Enter as Tab on the invoice page, F12 to quit)
+// and the start-up steps that run when the window is first shown.
+
+#include <QMainWindow>
+#include <functional>
+
+class QMenu;
+class QStackedWidget;
+class QToolButton;
+
+namespace fatura {
+
+class InvoicePage;
+class Tucretsiz_yazilimlar_icin_bilgi;
+
+class Tfatura_basimi : public QMainWindow {
+    Q_OBJECT
+public:
+    // programFolder ends with a path separator; every file the program uses is found there
+    // by bare name.
+    explicit Tfatura_basimi(const QString& programFolder, QWidget* parent = nullptr);
+    ~Tfatura_basimi() override;
+
+    void setInformationWindow(Tucretsiz_yazilimlar_icin_bilgi* window) { info_ = window; }
+
+    struct StartupStep {
+        QString name;
+        std::function<void()> run;
+    };
+    // The start-up steps in their order. A failing step shows the standard error box and the
+    // steps after it are skipped; the window stays usable.
+    QList<StartupStep>& startupSteps() { return steps_; }
+    // Runs the steps once; called by the first show. Returns the name of the step that failed,
+    // or an empty text.
+    QString runStartupSteps();
+
+    QString programFolder() const { return programFolder_; }
+    char editMode() const { return editMode_; }
+    InvoicePage* invoicePage() const { return invoice_; }
+    QStackedWidget* pages() const { return pages_; }
+    QMenu* reportMenu() const { return menu_; }
+    QString currentPageName() const;
+    void showPage(const QString& name);
+
+    // The six buttons of the tool strip, by caption.
+    QToolButton* toolButton(const QString& caption) const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildToolStrip(QWidget* page);
+    void buildFoot(QWidget* page);
+    void newInvoice();
+    void dropReportMenu();
+    void startAbout();
+
+    QString programFolder_;
+    char editMode_ = 'Y';
+    bool started_ = false;
+    QStackedWidget* pages_;
+    InvoicePage* invoice_;
+    QMenu* menu_;
+    QList<QToolButton*> tools_;
+    QList<StartupStep> steps_;
+    Tucretsiz_yazilimlar_icin_bilgi* info_ = nullptr;
+};
+
+} // namespace fatura

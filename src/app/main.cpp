@@ -1,0 +1,22 @@
+#include "Tfatura_basimi.h"
+#include "Tfatura_bul.h"
+#include "Tucretsiz_yazilimlar_icin_bilgi.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLocale>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale::system());
+
+    const QString programFolder = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
+    fatura::Tfatura_basimi mainWindow(programFolder);
+    fatura::Tfatura_bul findDialog(&mainWindow);
+    fatura::Tucretsiz_yazilimlar_icin_bilgi information;
+    mainWindow.setInformationWindow(&information);
+
+    mainWindow.show();
+    return app.exec();
+}
