@@ -3,9 +3,7 @@
 #include "InvoicePage.h"
 #include "Links.h"
 #include "Platform.h"
-#include "SpinEdit.h"
 #include "TextEdit.h"
-#include "Totals.h"
 #include "Tucretsiz_yazilimlar_icin_bilgi.h"
 
 #include <QApplication>
@@ -89,8 +87,6 @@ Tfatura_basimi::Tfatura_basimi(const QString& programFolder, QWidget* parent)
     pages_->addWidget(invoice_);
     buildToolStrip(invoice_);
     buildFoot(invoice_);
-    connect(invoice_, &InvoicePage::recalculationField, this, [this] { RecalculateTotals(*invoice_); });
-    connect(invoice_->rate(), &SpinEdit::textChanged, this, [this] { RecalculateTotals(*invoice_); });
 
     auto* layoutPage = new QWidget;
     layoutPage->setObjectName(QStringLiteral("AYAR"));

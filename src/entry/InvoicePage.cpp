@@ -4,6 +4,7 @@
 #include "Platform.h"
 #include "SpinEdit.h"
 #include "TextEdit.h"
+#include "Totals.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -107,6 +108,9 @@ InvoicePage::InvoicePage(QWidget* parent) : QWidget(parent)
                    &c != &kCaptions[std::size(kCaptions) - 1]);
 
     buildUpDownRings();
+
+    connect(this, &InvoicePage::recalculationField, this, [this] { RecalculateTotals(*this); });
+    connect(oran_, &SpinEdit::textChanged, this, [this] { RecalculateTotals(*this); });
 }
 
 void InvoicePage::addField(QWidget* field, const QString& name, int left, int top, int width)
