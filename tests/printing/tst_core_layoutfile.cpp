@@ -14,6 +14,13 @@ using namespace fatura;
 
 namespace {
 
+// A byte string literal with its NUL bytes, without counting them by hand.
+template <qsizetype N>
+QByteArray raw(const char (&s)[N])
+{
+    return QByteArray(s, N - 1);
+}
+
 // The built-in default file as it must reach the disk: code page 1254, CR LF after every line.
 QByteArray expectedDefaultFile()
 {
@@ -130,7 +137,7 @@ void TestLayoutFile::existingFileIsNeverTouched_data()
     QTest::addColumn<QByteArray>("content");
     QTest::newRow("empty file") << QByteArray();
     QTest::newRow("edited layout") << QByteArray("[FATURE_AYAR]\r\nTARIH=1 | 2\r\n");
-    QTest::newRow("garbage with NUL bytes") << QByteArray("\0\0\xff\xfe garbage\n\0", 16);
+    QTest::newRow("garbage with NUL bytes") << raw("\0\0\xff\xfe garbage\n\0");
 }
 
 void TestLayoutFile::existingFileIsNeverTouched()
@@ -222,7 +229,7 @@ void TestLayoutFile::readsEachValueAsWritten_data()
     QTest::newRow("the key without underscore does not feed the page margins")
         << QByteArray("[FATURE_AYAR]\r\nRAPORSAYFASI=1 | 2\r\n") << QByteArray("RAPOR_SAYFASI") << QString("10 | 10");
     QTest::newRow("NUL byte ends the value")
-        << QByteArray("[FATURE_AYAR]\r\nT1=5 | 6\0 | 7\r\n", 32) << QByteArray("T1") << QString("5 | 6");
+        << raw("[FATURE_AYAR]\r\nT1=5 | 6\0 | 7\r\n") << QByteArray("T1") << QString("5 | 6");
     QTest::newRow("LF line ends")
         << QByteArray("[FATURE_AYAR]\nF8=3 | 4\n") << QByteArray("F8") << QString("3 | 4");
     QTest::newRow("very long value cut")

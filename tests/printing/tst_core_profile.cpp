@@ -14,6 +14,13 @@ using fatura::ProfileText;
 
 namespace {
 
+// A byte string literal with its NUL bytes, without counting them by hand.
+template <qsizetype N>
+QByteArray raw(const char (&s)[N])
+{
+    return QByteArray(s, N - 1);
+}
+
 QByteArray readAll(const QString& path)
 {
     QFile f(path);
@@ -84,9 +91,9 @@ void TestProfile::reading_data()
         << QByteArray("[S]\r\n[X\r\nK=v\r\n") << QByteArray("v");
     QTest::newRow("no section at all") << QByteArray("K=v\r\njunk\r\n") << QByteArray("<fb>");
     QTest::newRow("empty file") << QByteArray() << QByteArray("<fb>");
-    QTest::newRow("NUL ends the value") << QByteArray("[S]\r\nK=12\0 | 5\r\n", 17) << QByteArray("12");
+    QTest::newRow("NUL ends the value") << raw("[S]\r\nK=12\0 | 5\r\n") << QByteArray("12");
     QTest::newRow("NUL bytes on other lines do not stop reading")
-        << QByteArray("[S]\r\n\0\0\xff\x01junk\r\n\0=\0\r\nK=v\r\n", 26) << QByteArray("v");
+        << raw("[S]\r\n\0\0\xff\x01junk\r\n\0=\0\r\nK=v\r\n") << QByteArray("v");
     QTest::newRow("very long garbage line before the key")
         << QByteArray("[S]\r\n" + QByteArray(1 << 20, 'x') + "\r\nK=v\r\n") << QByteArray("v");
     QTest::newRow("very long value read whole")
@@ -134,7 +141,7 @@ void TestProfile::writing_data()
     QTest::newRow("only the first section of a name is written")
         << QByteArray("[S]\r\nA=1\r\n[S]\r\nK=2\r\n") << QByteArray("[S]\r\nA=1\r\nK=new\r\n[S]\r\nK=2\r\n");
     QTest::newRow("garbage, NUL and high bytes kept")
-        << QByteArray("\0junk\r\n[S]\r\n\xff\xfe\0\r\nK=1\r\n", 23) << QByteArray("\0junk\r\n[S]\r\n\xff\xfe\0\r\nK=new\r\n", 25);
+        << raw("\0junk\r\n[S]\r\n\xff\xfe\0\r\nK=1\r\n") << raw("\0junk\r\n[S]\r\n\xff\xfe\0\r\nK=new\r\n");
 }
 
 void TestProfile::writing()
