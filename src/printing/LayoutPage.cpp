@@ -130,6 +130,7 @@ QIcon checkGlyph(const QWidget* widget, bool ticked)
 LayoutPage::LayoutPage(const QString& programFolder, QWidget* parent)
     : QWidget(parent), programFolder_(programFolder)
 {
+    setObjectName(QStringLiteral("AYAR"));
     resize(466, 472);
     fill(this, kPageColour);
     buildToolbar();
