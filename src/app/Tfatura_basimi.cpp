@@ -1,6 +1,7 @@
 #include "Tfatura_basimi.h"
 
 #include "InvoicePage.h"
+#include "LayoutPage.h"
 #include "Links.h"
 #include "Platform.h"
 #include "TextEdit.h"
@@ -88,9 +89,9 @@ Tfatura_basimi::Tfatura_basimi(const QString& programFolder, QWidget* parent)
     buildToolStrip(invoice_);
     buildFoot(invoice_);
 
-    auto* layoutPage = new QWidget;
-    layoutPage->setObjectName(QStringLiteral("AYAR"));
-    pages_->addWidget(layoutPage);
+    layout_ = new LayoutPage(programFolder_);
+    pages_->addWidget(layout_);
+    connect(layout_, &LayoutPage::backRequested, this, [this] { showPage(QStringLiteral("FATURA")); });
 
     auto* reportPage = new QWidget;
     reportPage->setObjectName(QStringLiteral("RAPOR"));
@@ -104,6 +105,9 @@ Tfatura_basimi::Tfatura_basimi(const QString& programFolder, QWidget* parent)
              if (!programFolder_.endsWith(QLatin1Char('/')))
                  programFolder_ += QLatin1Char('/');
          }},
+        {QStringLiteral("EnsureLayoutFile"), [this] { EnsureLayoutFile(programFolder_); }},
+        // The archive opens here, between creating the settings file and loading it.
+        {QStringLiteral("LoadLayout"), [this] { layout_->LoadLayout(programFolder_); }},
         {QStringLiteral("PutTodaysDate"), [this] { invoice_->text(QStringLiteral("TARIH"))->setText(InvoicePage::todayText()); }},
     };
 

@@ -13,6 +13,7 @@ class QToolButton;
 namespace fatura {
 
 class InvoicePage;
+class LayoutPage;
 class Tucretsiz_yazilimlar_icin_bilgi;
 
 class Tfatura_basimi : public QMainWindow {
@@ -39,6 +40,7 @@ public:
     QString programFolder() const { return programFolder_; }
     char editMode() const { return editMode_; }
     InvoicePage* invoicePage() const { return invoice_; }
+    LayoutPage* layoutPage() const { return layout_; }
     QStackedWidget* pages() const { return pages_; }
     QMenu* reportMenu() const { return menu_; }
     QString currentPageName() const;
@@ -63,6 +65,7 @@ private:
     bool started_ = false;
     QStackedWidget* pages_;
     InvoicePage* invoice_;
+    LayoutPage* layout_;
     QMenu* menu_;
     QList<QToolButton*> tools_;
     QList<StartupStep> steps_;
