@@ -1,7 +1,9 @@
 #pragma once
 // A plain text field of the invoice page. It refuses, with a beep, characters that code page
 // 1254 cannot hold, typed or pasted, so that what is stored is exactly what is shown.
+// Text set by the program is taken as it comes.
 
+#include <QClipboard>
 #include <QLineEdit>
 
 namespace fatura {
@@ -18,17 +20,27 @@ public:
     static bool fitsCodePage1254(const QString& text);
 
 signals:
+    // Focus came in, by any means; not when the window merely becomes active again.
     void focusEntered();
+    // Focus went to another control; not when a popup opens or another window is activated.
     void focusLeft();
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void insertFromClipboard();
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    // Pastes as any text box does, unless the clipboard holds a character code page 1254
+    // cannot hold: then nothing changes and it beeps.
+    void insertFromClipboard(QClipboard::Mode mode = QClipboard::Clipboard);
 
 private:
+    void leave();
+
     int tag_ = 0;
+    bool entered_ = false;
 };
 
 } // namespace fatura
