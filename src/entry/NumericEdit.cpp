@@ -216,9 +216,12 @@ void NumericEdit::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu* menu = createStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    if (QAction* pasteAction = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
-        disconnect(pasteAction, &QAction::triggered, nullptr, nullptr);
-        connect(pasteAction, &QAction::triggered, this, [this] { insertFromClipboard(); });
+    // The menu's Paste is wired straight to QLineEdit::paste(); route it through the check.
+    for (QAction* action : menu->actions()) {
+        const bool wasPaste = disconnect(action, SIGNAL(triggered()), this, SLOT(paste()))
+            || disconnect(action, &QAction::triggered, this, &QLineEdit::paste);
+        if (wasPaste)
+            connect(action, &QAction::triggered, this, [this] { insertFromClipboard(); });
     }
     menu->popup(event->globalPos());
 }
