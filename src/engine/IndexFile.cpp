@@ -1,0 +1,150 @@
+#include "IndexFile.h"
+
+#include "EngineError.h"
+#include "FileIo.h"
+
+#include <cstring>
+
+namespace fatura::engine {
+
+using namespace format;
+
+void IndexFile::writeNew(File& file, const IndexDef& primary, const std::vector<IndexDef>& secondaries,
+                         const std::string& table)
+{
+    std::vector<unsigned char> bytes(kPagesOffset, 0);
+    unsigned char* h = bytes.data();
+    put<std::uint32_t>(h, kChangeCounter, 1);
+    h[kVersionByte] = kVersion;
+    std::memcpy(h + kSignature, signatureDigest(), 16);
+    put<std::uint32_t>(h, kIxNextPage, 1);
+    h[kIxSecondaryCount] = static_cast<unsigned char>(secondaries.size());
+    descriptors::encodeIndex(h + kHeaderSize, primary, 0);
+    for (std::size_t k = 0; k < secondaries.size(); ++k)
+        descriptors::encodeIndex(h + kHeaderSize + (k + 1) * kDescriptorSize, secondaries[k], 0);
+    descriptors::encodeFullTextSlot(h + kHeaderSize + kFullTextSlot * kDescriptorSize);
+    io::writeExact(file, 0, bytes.data(), bytes.size(), table);
+}
+
+void IndexFile::invalid() const
+{
+    throw EngineError::make(errc::NotValid, table_);
+}
+
+void IndexFile::load(int fieldCount, std::uint32_t pageSize)
+{
+    fieldCount_ = fieldCount;
+    pageSize_ = pageSize;
+    readHeaderAndDescriptors();
+}
+
+void IndexFile::reload()
+{
+    dropCache();
+    readHeaderAndDescriptors();
+}
+
+void IndexFile::readHeaderAndDescriptors()
+{
+    io::readExact(*file_, 0, header_.data(), header_.size(), table_);
+    checkVersionAndSignature(header_.data(), table_);
+    const unsigned secondaries = header_[kIxSecondaryCount];
+    if (secondaries > kMaxSecondaryIndexes)
+        throw EngineError::make(errc::HeaderCorrupt, table_);
+    std::vector<unsigned char> area(kIndexAreaSize);
+    io::readExact(*file_, kHeaderSize, area.data(), area.size(), table_);
+    const std::uint32_t next = nextPage();
+    if (next == 0 || freeHead() >= next)
+        invalid();
+    if (io::sizeOf(*file_, table_) < kPagesOffset + std::uint64_t(next - 1) * pageSize_)
+        throw EngineError::make(errc::ReadFailed, table_);
+    indexes_.assign(secondaries + 1, {});
+    for (unsigned k = 0; k <= secondaries; ++k) {
+        if (!descriptors::decodeIndex(area.data() + k * kDescriptorSize, k == 0, fieldCount_, indexes_[k]))
+            invalid();
+        if (indexes_[k].root >= next)
+            invalid();
+    }
+    rootDirty_.assign(indexes_.size(), false);
+    headerDirty_ = false;
+}
+
+void IndexFile::setRoot(std::size_t index, std::uint32_t page)
+{
+    indexes_[index].root = page;
+    rootDirty_[index] = true;
+}
+
+Block& IndexFile::page(std::uint32_t number)
+{
+    if (number == 0 || number >= nextPage())
+        invalid();
+    if (Block* cached = pages_.find(number))
+        return *cached;
+    std::vector<unsigned char> bytes(pageSize_);
+    io::readExact(*file_, kPagesOffset + std::uint64_t(number - 1) * pageSize_, bytes.data(), bytes.size(), table_);
+    return pages_.insert(number, std::move(bytes));
+}
+
+std::uint32_t IndexFile::allocate(std::uint8_t kind, std::uint8_t index)
+{
+    std::uint32_t number = freeHead();
+    if (number != 0) {
+        Block& freed = page(number);
+        const std::uint32_t next = get<std::uint32_t>(freed.bytes.data(), kPgLink);
+        if (freed.bytes[kPgKind] != kPageFree || next >= nextPage() || next == number)
+            invalid();
+        put32(kIxFreePageHead, next);
+    } else {
+        number = nextPage();
+        if (number == 0xFFFFFFFFu)
+            throw EngineError::make(errc::TableFull, table_);
+        put32(kIxNextPage, number + 1);
+        pages_.insert(number, std::vector<unsigned char>(pageSize_, 0));
+    }
+    headerDirty_ = true;
+    Block& block = *pages_.find(number);
+    std::memset(block.bytes.data(), 0, block.bytes.size());
+    block.bytes[kPgKind] = kind;
+    block.bytes[kPgIndex] = index;
+    block.markDirty();
+    return number;
+}
+
+void IndexFile::release(std::uint32_t number)
+{
+    Block& block = page(number);
+    std::memset(block.bytes.data(), 0, kPgEntries);
+    block.bytes[kPgKind] = kPageFree;
+    put<std::uint32_t>(block.bytes.data(), kPgLink, freeHead());
+    block.markDirty(0, kPgEntries);
+    put32(kIxFreePageHead, number);
+    headerDirty_ = true;
+}
+
+void IndexFile::flush()
+{
+    // Pages first, header last, so the header never names a page that is not written.
+    pages_.forEachDirty([this](std::uint32_t number, Block& block) {
+        const std::uint64_t at = kPagesOffset + std::uint64_t(number - 1) * pageSize_;
+        const std::uint32_t from = block.dirtyFrom;
+        const std::uint32_t length = block.dirtyTo - from;
+        block.markClean();
+        io::writeExact(*file_, at + from, block.bytes.data() + from, length, table_);
+    });
+    for (std::size_t k = 0; k < indexes_.size(); ++k) {
+        if (!rootDirty_[k])
+            continue;
+        rootDirty_[k] = false;
+        const std::uint32_t root = indexes_[k].root;
+        io::writeExact(*file_, kHeaderSize + k * kDescriptorSize + kIdRoot, &root, sizeof root, table_);
+        headerDirty_ = true;
+    }
+    if (headerDirty_) {
+        headerDirty_ = false;
+        put32(kChangeCounter, get32(kChangeCounter) + 1);
+        io::writeExact(*file_, 0, header_.data(), kIxHeaderDynamicEnd, table_);
+    }
+}
+
+} // namespace fatura::engine

@@ -1,0 +1,133 @@
+#pragma once
+// The in-memory object of one open table, shared by every cursor of the process on it: the
+// data and index files, their caches, the index trees, and the operations that change the
+// table. Each changing operation runs under the table write lock, brings the caches up to
+// date first, writes the record slot, then the index pages, then the headers, and trims the
+// caches at the end.
+
+#include "BTree.h"
+#include "Cursor.h"
+#include "DataFile.h"
+#include "Env.h"
+#include "IndexFile.h"
+#include "IndexKey.h"
+#include "Md5.h"
+#include "Record.h"
+#include "TableDefinition.h"
+#include "TableLocks.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fatura::engine {
+
+class Database;
+
+class Table {
+public:
+    // Opens the files of folder/name (folder ends with '/'). Without a database the table is
+    // opened for checking only: read-only, outside the registry and the lock file, and a
+    // missing or unreadable index file is an error instead of being rebuilt.
+    static std::shared_ptr<Table> open(Env& env, std::shared_ptr<Database> database, const std::string& folder,
+                                       const std::string& name, bool exclusive);
+    ~Table();
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+
+    Env& env() { return env_; }
+    const std::string& name() const { return name_; }
+    const TableDefinition& definition() const { return definition_; }
+    const RecordLayout& layout() const { return data_.layout(); }
+    std::uint32_t recordLength() const { return data_.recordLength(); }
+    bool readOnly() const { return readOnly_; }
+    bool exclusive() const { return exclusive_; }
+    bool indexRebuilt() const { return rebuilt_; }
+
+    // Re-reads headers and forgets cached slots and pages when the data file header's change
+    // counter moved since this process last read or wrote it.
+    void refresh();
+    TableStats stats();
+    std::uint32_t recordCount();
+
+    std::size_t indexCount() const { return trees_.size(); }
+    BTree& index(std::size_t k) { return *trees_[k]; }
+    const IndexKey& key(std::size_t k) const { return *keys_[k]; }
+    BTree& primary() { return *trees_[0]; }
+
+    // An in-use slot's L bytes (12036 when the slot is free or not the record the index
+    // names); valid until the end of the current operation.
+    const unsigned char* record(std::uint32_t slot, std::int32_t recordId);
+    // A slot's bytes as they are, or null for a number outside the file.
+    const unsigned char* peek(std::uint32_t slot);
+    // Every slot in use, in slot order: f(slot, bytes). Reads large runs of slots at a time.
+    template <typename F>
+    void scan(F&& f);
+
+    // record: a full slot image; the system fields and auto-increment values are filled in.
+    void insert(RecordBytes& record);
+    // Writes record over its slot, which must still hold the copy whose hash is expected.
+    void update(const Digest& expected, RecordBytes& record);
+    // Deletes the record in slot; compareHash false skips the check against expected.
+    void erase(std::uint32_t slot, std::int32_t recordId, const Digest& expected, bool compareHash);
+
+    TableLocks& locks() { return *locks_; }
+
+    // Internal: the data and index files, for checking them.
+    DataFile& dataFile() { return data_; }
+    IndexFile& indexFile() { return index_; }
+
+private:
+    class WriteScope;
+
+    Table(Env& env, std::string name);
+    bool openIndex(const std::string& path, Share share, bool checking);
+    bool createIndexFile(const std::string& path, Share share);
+    void buildTrees();
+    void rebuildIndexes();
+    void checkRequired(const unsigned char* record) const;
+    void checkUnique(const unsigned char* record, std::int32_t recordId, std::uint32_t slot);
+    void finishWrite();
+    [[noreturn]] void invalid() const;
+
+    Env& env_;
+    std::string name_;
+    std::shared_ptr<Database> database_;
+    DataFile data_;
+    IndexFile index_;
+    TableDefinition definition_;
+    std::vector<std::unique_ptr<IndexKey>> keys_;
+    std::vector<std::unique_ptr<BTree>> trees_;
+    std::unique_ptr<TableLocks> locks_;
+    std::unique_ptr<Env> privateEnv_; // holds an index kept in memory when none can be written
+    bool readOnly_ = false;
+    bool exclusive_ = false;
+    bool rebuilt_ = false;
+    bool stale_ = false;
+    std::vector<unsigned char> scanBuffer_;
+};
+
+template <typename F>
+void Table::scan(F&& f)
+{
+    const std::uint32_t length = recordLength();
+    const std::uint32_t end = data_.nextSlot();
+    const std::uint32_t run = std::max<std::uint32_t>(1, (256u << 10) / length);
+    scanBuffer_.resize(std::size_t(run) * length);
+    for (std::uint32_t first = 1; first < end; first += run) {
+        const std::uint32_t count = std::min(run, end - first);
+        data_.readSlots(first, count, scanBuffer_.data());
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const unsigned char* slot = scanBuffer_.data() + std::size_t(i) * length;
+            if (slot[format::kSlotState] == format::kSlotDeleted)
+                continue;
+            if (slot[format::kSlotState] != format::kSlotInUse
+                || format::get<std::uint32_t>(slot, format::kSlotLink) != first + i)
+                invalid();
+            f(first + i, slot);
+        }
+    }
+}
+
+} // namespace fatura::engine
