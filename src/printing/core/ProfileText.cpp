@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <optional>
 #include <stdexcept>
 
 namespace fatura {
