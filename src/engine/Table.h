@@ -94,13 +94,14 @@ private:
     Env& env_;
     std::string name_;
     std::shared_ptr<Database> database_;
+    // Holds an index kept in memory when none can be written; outlives the files below.
+    std::unique_ptr<Env> privateEnv_;
     DataFile data_;
     IndexFile index_;
     TableDefinition definition_;
     std::vector<std::unique_ptr<IndexKey>> keys_;
     std::vector<std::unique_ptr<BTree>> trees_;
     std::unique_ptr<TableLocks> locks_;
-    std::unique_ptr<Env> privateEnv_; // holds an index kept in memory when none can be written
     bool readOnly_ = false;
     bool exclusive_ = false;
     bool rebuilt_ = false;
