@@ -8,11 +8,16 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+// The information page is a resource of this static library; the linker only keeps it when
+// something asks for it by name.
+static void initResources() { Q_INIT_RESOURCE(app); }
+
 namespace fatura {
 
 Tucretsiz_yazilimlar_icin_bilgi::Tucretsiz_yazilimlar_icin_bilgi(QWidget* parent)
     : QWidget(parent, Qt::Window), view_(new QTextBrowser(this))
 {
+    initResources();
     setObjectName(QStringLiteral("ucretsiz_yazilimlar_icin_bilgi"));
     setWindowTitle(QStringLiteral("Bilgi:"));
     resize(697, 429);

@@ -109,8 +109,9 @@ InvoicePage::InvoicePage(QWidget* parent) : QWidget(parent)
 
     buildUpDownRings();
 
-    connect(this, &InvoicePage::recalculationField, this, [this] { RecalculateTotals(*this); });
-    connect(oran_, &SpinEdit::textChanged, this, [this] { RecalculateTotals(*this); });
+    const auto recalculate = [this] { guarded(window(), [this] { RecalculateTotals(*this); }); };
+    connect(this, &InvoicePage::recalculationField, this, recalculate);
+    connect(oran_, &SpinEdit::textChanged, this, recalculate);
 }
 
 void InvoicePage::addField(QWidget* field, const QString& name, int left, int top, int width)

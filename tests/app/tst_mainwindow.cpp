@@ -9,7 +9,9 @@
 #include "Tucretsiz_yazilimlar_icin_bilgi.h"
 #include "TurkishLocale.h"
 
+#include <QLabel>
 #include <QLineEdit>
+#include <QTextBrowser>
 #include <QMenu>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -297,7 +299,7 @@ private slots:
         QVERIFY(page->text("C3")->text().isEmpty());
         QCOMPARE(double(page->number("F3")->storedValue()), 0.0);
         QCOMPARE(double(page->number("TOPLAM")->storedValue()), 0.0);
-        QCOMPARE(page->text("TARIH")->text(), QStringLiteral("01.12.2026"));
+        QCOMPARE(page->text("TARIH")->text(), QLocale().toString(QDate(2026, 12, 1), QLocale::ShortFormat));
         QCOMPARE(page->rate()->value(), 8);
         QCOMPARE(focusedName(), QStringLiteral("TARIH"));
         QCOMPARE(window->editMode(), 'Y');
