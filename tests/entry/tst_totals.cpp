@@ -182,6 +182,18 @@ private slots:
         QCOMPARE(shown("YEKUN"), QStringLiteral("10,00"));
     }
 
+    void overflowingAmountIsReportedNotFatal()
+    {
+        num("M1")->setValue(1e4000L);
+        num("F1")->setValue(1e4000L);
+        focus(num("M1"));
+        focus(page->text("TARIH"));
+        QCOMPARE(fakes->boxes.shown.size(), 1);
+        QCOMPARE(fakes->boxes.shown[0].kind, fatura::testing::ShownBox::Error);
+        QCOMPARE(fakes->boxes.shown[0].text, QStringLiteral("Floating point overflow."));
+        QVERIFY(page->isVisible());
+    }
+
     void downArrowOutOfAPriceRecalculates()
     {
         num("M2")->setValue(4);
