@@ -4,6 +4,6 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 cmake --preset default -S "$root" >/dev/null
-cmake --build "$root/build/default" --target fatura_program -j"$(nproc)"
+cmake --build "$root/build/default" --target fatura_program empty_archive -j"$(nproc)"
 cd "$root/build/default/bin"
 exec ./fatura "$@"
