@@ -131,8 +131,12 @@ int check(const Arguments& args)
 {
     const std::string folder = args.operands[0];
     const std::string table = args.operands.size() > 1 ? args.operands[1] : kInvoiceTableName;
-    const std::vector<std::string> faults = verifyTable(folder, table);
     const std::string name = bareTableName(table);
+    std::vector<std::string> faults = verifyTable(folder, table);
+    // The engine reports a lost index file as a missing table; say which file it is.
+    const fs::path index = fs::path(folder) / (name + ".idx");
+    if (!faults.empty() && isPresent(fs::path(folder) / (name + ".dat")) && !isPresent(index))
+        faults.insert(faults.begin(), index.string() + " is missing (opening the table rebuilds it)");
     if (!faults.empty()) {
         std::printf("%s: %zu fault%s found\n", name.c_str(), faults.size(), faults.size() == 1 ? "" : "s");
         for (const std::string& fault : faults)

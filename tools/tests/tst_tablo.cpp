@@ -109,6 +109,7 @@ private slots:
     void ifMissingLeavesAnyArchiveAlone();
     void checkReportsDamage_data();
     void checkReportsDamage();
+    void checkNamesAMissingIndexFile();
     void dumpWritesRecordsAsJsonLines();
     void dumpOfAnEmptyTableIsEmpty();
     void failuresExitWithOneAndSayWhy_data();
@@ -284,6 +285,18 @@ void TestTablo::checkReportsDamage()
              run.out);
     QVERIFY2(!run.out.contains("OK"), run.out);
     QCOMPARE(snapshot(dir.path()), before);
+}
+
+void TestTablo::checkNamesAMissingIndexFile()
+{
+    QTemporaryDir dir;
+    makeArchive(dir.path());
+    QVERIFY(QFile::remove(dir.filePath("fatura.idx")));
+
+    const Run run = tablo({"check", dir.path()});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.out.contains("fatura.idx is missing"), run.out);
+    QVERIFY(!QFileInfo::exists(dir.filePath("fatura.idx")));
 }
 
 void TestTablo::dumpWritesRecordsAsJsonLines()
