@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QPixmap>
 #include <cmath>
 #include <stdexcept>
 
@@ -305,8 +306,14 @@ void NumericEdit::paintEvent(QPaintEvent* event)
     face_->setAlignment(alignment());
     face_->setText(displayText());
     face_->setCursorPosition(0);
+    // Rendered into a pixmap first: rendering a child straight into this widget's own painter
+    // works for grab() but paints nothing on a real screen.
+    QPixmap picture(size() * devicePixelRatioF());
+    picture.setDevicePixelRatio(devicePixelRatioF());
+    picture.fill(Qt::transparent);
+    face_->render(&picture, QPoint(), QRegion(), QWidget::DrawWindowBackground);
     QPainter painter(this);
-    face_->render(&painter, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+    painter.drawPixmap(0, 0, picture);
 }
 
 } // namespace fatura
