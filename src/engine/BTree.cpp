@@ -180,7 +180,7 @@ void BTree::insert(const unsigned char* entry)
         std::memmove(leafEntry(n, lo + 1), leafEntry(n, lo), std::size_t(count - lo) * entrySize_);
         std::memcpy(leafEntry(n, lo), entry, entrySize_);
         setCount(n, count + 1);
-        n.block->markDirty(kPgCount, kPgEntries + (count + 1) * entrySize_);
+        file_.markDirty(*n.block, n.number, kPgCount, kPgEntries + (count + 1) * entrySize_);
         return;
     }
 
@@ -198,12 +198,12 @@ void BTree::insert(const unsigned char* entry)
     std::memcpy(leafEntry(right, 0), all.data() + std::size_t(leftCount) * entrySize_,
                 std::size_t(total - leftCount) * entrySize_);
     setCount(right, total - leftCount);
-    right.block->markDirty();
+    file_.markDirty(*right.block, right.number, 0, file_.pageSize());
 
     std::memcpy(leafEntry(n, 0), all.data(), std::size_t(leftCount) * entrySize_);
     std::memset(leafEntry(n, leftCount), 0, std::size_t(count - leftCount) * entrySize_);
     setCount(n, leftCount);
-    n.block->markDirty(kPgCount, kPgEntries + count * entrySize_);
+    file_.markDirty(*n.block, n.number, kPgCount, kPgEntries + count * entrySize_);
 
     RecordBytes separatorEntry(leafEntry(right, 0), leafEntry(right, 0) + entrySize_);
     path.emplace_back(n.number, 0);
@@ -226,7 +226,7 @@ void BTree::insertIntoParents(std::vector<std::pair<std::uint32_t, std::uint32_t
             std::memcpy(separator(root, 0), separatorEntry.data(), entrySize_);
             put<std::uint32_t>(separator(root, 0), entrySize_, rightPage);
             setCount(root, 1);
-            root.block->markDirty();
+            file_.markDirty(*root.block, root.number, 0, file_.pageSize());
             file_.setRoot(index_, rootPage);
             return;
         }
@@ -238,7 +238,7 @@ void BTree::insertIntoParents(std::vector<std::pair<std::uint32_t, std::uint32_t
             std::memcpy(separator(n, childIndex), separatorEntry.data(), entrySize_);
             put<std::uint32_t>(separator(n, childIndex), entrySize_, rightPage);
             setCount(n, count + 1);
-            n.block->markDirty(kPgCount, kPgEntries + (count + 1) * pairSize);
+            file_.markDirty(*n.block, n.number, kPgCount, kPgEntries + (count + 1) * pairSize);
             return;
         }
 
@@ -260,12 +260,12 @@ void BTree::insertIntoParents(std::vector<std::pair<std::uint32_t, std::uint32_t
         put<std::uint32_t>(right.bytes(), kPgLink, get<std::uint32_t>(upPair, entrySize_));
         std::memcpy(separator(right, 0), upPair + pairSize, std::size_t(total - up - 1) * pairSize);
         setCount(right, total - up - 1);
-        right.block->markDirty();
+        file_.markDirty(*right.block, right.number, 0, file_.pageSize());
 
         std::memcpy(separator(n, 0), pairs.data(), std::size_t(up) * pairSize);
         std::memset(separator(n, up), 0, std::size_t(count - up) * pairSize);
         setCount(n, up);
-        n.block->markDirty(kPgCount, kPgEntries + count * pairSize);
+        file_.markDirty(*n.block, n.number, kPgCount, kPgEntries + count * pairSize);
 
         separatorEntry.assign(upPair, upPair + entrySize_);
         rightPage = newPage;
@@ -308,7 +308,7 @@ bool BTree::erase(const unsigned char* entry)
     std::memmove(leafEntry(n, lo), leafEntry(n, lo + 1), std::size_t(count - lo - 1) * entrySize_);
     std::memset(leafEntry(n, count - 1), 0, entrySize_);
     setCount(n, count - 1);
-    n.block->markDirty(kPgCount, kPgEntries + count * entrySize_);
+    file_.markDirty(*n.block, n.number, kPgCount, kPgEntries + count * entrySize_);
     if (count - 1 == 0 && !path.empty())
         removeEmptyChild(path, n.number);
 
@@ -350,7 +350,7 @@ void BTree::removeEmptyChild(std::vector<std::pair<std::uint32_t, std::uint32_t>
         }
         std::memset(separator(n, count - 1), 0, pairSize);
         setCount(n, count - 1);
-        n.block->markDirty(kPgCount, kPgEntries + count * pairSize);
+        file_.markDirty(*n.block, n.number, kPgCount, kPgEntries + count * pairSize);
         return;
     }
 }

@@ -33,15 +33,6 @@ public:
     // of its capacity.
     void trim();
 
-    template <typename F>
-    void forEachDirty(F&& f)
-    {
-        for (auto& [number, block] : blocks_) {
-            if (block.dirty())
-                f(number, block);
-        }
-    }
-
     std::size_t bytes() const { return bytes_; }
 
 private:

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 namespace fatura::engine {
 
@@ -16,6 +17,12 @@ using namespace format;
 namespace {
 
 constexpr std::size_t kMaxLocateFields = 128;
+
+// Lets the name cache be searched with a string_view.
+struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+};
 
 bool toInteger(double value, std::int32_t& out)
 {
@@ -48,6 +55,10 @@ struct Cursor::Impl {
     bool recordLocked = false;
     std::uint32_t lockedSlot = 0;
 
+    // Field numbers by the spelling callers use; setting every field of a record by name would
+    // otherwise compare names letter by letter for each one.
+    mutable std::unordered_map<std::string, int, NameHash, std::equal_to<>> fieldNumbers;
+
     [[noreturn]] void fail(std::string_view message) const
     {
         throw CursorError::onBehalfOf(objectName, message);
@@ -64,10 +75,16 @@ struct Cursor::Impl {
 
     const FieldLayout& field(std::string_view name) const
     {
-        const int number = open().definition().fieldNumber(name);
-        if (number == 0)
-            fail(fillPattern(msg::FieldNotFound, {cp1254::toUtf8(name)}));
-        return table->layout().fields[static_cast<std::size_t>(number - 1)];
+        Table& t = open();
+        auto known = fieldNumbers.find(name);
+        int number = known != fieldNumbers.end() ? known->second : 0;
+        if (number == 0) {
+            number = t.definition().fieldNumber(name);
+            if (number == 0)
+                fail(fillPattern(msg::FieldNotFound, {cp1254::toUtf8(name)}));
+            fieldNumbers.emplace(std::string(name), number);
+        }
+        return t.layout().fields[static_cast<std::size_t>(number - 1)];
     }
 
     const FieldLayout& fieldAt(int number) const
@@ -468,6 +485,7 @@ void Cursor::close() noexcept
     if (d.table)
         d.releaseRecordLock();
     d.table.reset();
+    d.fieldNumbers.clear();
     d.state = CursorState::Closed;
     d.buffer.clear();
     d.modified = false;

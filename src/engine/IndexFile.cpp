@@ -107,7 +107,7 @@ std::uint32_t IndexFile::allocate(std::uint8_t kind, std::uint8_t index)
     std::memset(block.bytes.data(), 0, block.bytes.size());
     block.bytes[kPgKind] = kind;
     block.bytes[kPgIndex] = index;
-    block.markDirty();
+    markDirty(block, number, 0, pageSize_);
     return number;
 }
 
@@ -117,21 +117,33 @@ void IndexFile::release(std::uint32_t number)
     std::memset(block.bytes.data(), 0, kPgEntries);
     block.bytes[kPgKind] = kPageFree;
     put<std::uint32_t>(block.bytes.data(), kPgLink, freeHead());
-    block.markDirty(0, kPgEntries);
+    markDirty(block, number, 0, kPgEntries);
     put32(kIxFreePageHead, number);
     headerDirty_ = true;
+}
+
+void IndexFile::markDirty(Block& page, std::uint32_t number, std::uint32_t from, std::uint32_t to)
+{
+    if (!page.dirty())
+        dirtyPages_.push_back(number);
+    page.markDirty(from, to);
 }
 
 void IndexFile::flush()
 {
     // Pages first, header last, so the header never names a page that is not written.
-    pages_.forEachDirty([this](std::uint32_t number, Block& block) {
+    std::vector<std::uint32_t> dirty;
+    dirty.swap(dirtyPages_);
+    for (const std::uint32_t number : dirty) {
+        Block* block = pages_.find(number);
+        if (!block || !block->dirty())
+            continue;
         const std::uint64_t at = kPagesOffset + std::uint64_t(number - 1) * pageSize_;
-        const std::uint32_t from = block.dirtyFrom;
-        const std::uint32_t length = block.dirtyTo - from;
-        block.markClean();
-        io::writeExact(*file_, at + from, block.bytes.data() + from, length, table_);
-    });
+        const std::uint32_t from = block->dirtyFrom;
+        const std::uint32_t length = block->dirtyTo - from;
+        block->markClean();
+        io::writeExact(*file_, at + from, block->bytes.data() + from, length, table_);
+    }
     for (std::size_t k = 0; k < indexes_.size(); ++k) {
         if (!rootDirty_[k])
             continue;

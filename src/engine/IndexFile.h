@@ -46,13 +46,19 @@ public:
 
     // A page's bytes; 12036 for a number outside the file. Valid until trim() or dropCache().
     Block& page(std::uint32_t number);
+    // Marks [from, to) of a page changed, to be written by flush().
+    void markDirty(Block& page, std::uint32_t number, std::uint32_t from, std::uint32_t to);
     // A zeroed page of the given kind and owner, from the free chain or the end of the file.
     std::uint32_t allocate(std::uint8_t kind, std::uint8_t index);
     void release(std::uint32_t number);
 
     void flush();
     void trim() { pages_.trim(); }
-    void dropCache() { pages_.clear(); }
+    void dropCache()
+    {
+        pages_.clear();
+        dirtyPages_.clear();
+    }
 
     const std::string& tableName() const { return table_; }
     [[noreturn]] void invalid() const;
@@ -70,6 +76,7 @@ private:
     std::uint32_t pageSize_ = 0;
     bool headerDirty_ = false;
     std::vector<bool> rootDirty_;
+    std::vector<std::uint32_t> dirtyPages_; // pages marked dirty since the last flush
     BlockCache pages_{4u << 20};
 };
 

@@ -107,6 +107,8 @@ private:
     bool rebuilt_ = false;
     bool stale_ = false;
     std::vector<unsigned char> scanBuffer_;
+    static constexpr std::uint32_t kScanBytes = 256u << 10;
+
 };
 
 template <typename F>
@@ -114,7 +116,9 @@ void Table::scan(F&& f)
 {
     const std::uint32_t length = recordLength();
     const std::uint32_t end = data_.nextSlot();
-    const std::uint32_t run = std::max<std::uint32_t>(1, (256u << 10) / length);
+    // Runs of slots small enough to stay in the processor's cache between the read that fills
+    // the buffer and the look at each slot.
+    const std::uint32_t run = std::max<std::uint32_t>(1, kScanBytes / length);
     scanBuffer_.resize(std::size_t(run) * length);
     for (std::uint32_t first = 1; first < end; first += run) {
         const std::uint32_t count = std::min(run, end - first);
