@@ -410,28 +410,11 @@ bool Cursor::Impl::locate(const std::vector<std::string>& names, const std::vect
         return true;
     }
 
-    // No index leads with these fields: one pass over the slots, keeping the match that comes
-    // first in the primary index order.
-    const IndexKey& primaryKey = t.key(0);
-    RecordBytes best;
-    RecordBytes candidate(primaryKey.entrySize());
-    RecordBytes bestImage;
-    t.scan([&](std::uint32_t slot, const unsigned char* bytes) {
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            const FieldLayout& f = *fields[i];
-            const std::size_t partial = i + 1 == fields.size() ? partialLength : 0;
-            if (compareFieldValues(bytes + f.offset, scratch.data() + f.offset, f, caseInsensitive, partial) != 0)
-                return;
-        }
-        primaryKey.build(bytes, get<std::int32_t>(bytes, kSlotRecordId), slot, candidate.data());
-        if (best.empty() || primaryKey.compare(candidate.data(), best.data()) < 0) {
-            best = candidate;
-            bestImage.assign(bytes, bytes + t.recordLength());
-        }
-    });
-    if (best.empty())
+    // No index leads with these fields: the table is searched slot by slot.
+    RecordBytes image;
+    if (!t.findByScan(fields, scratch.data(), caseInsensitive, partialLength, image))
         return false;
-    adopt(bestImage);
+    adopt(image);
     return true;
 }
 

@@ -49,6 +49,7 @@ public:
         if (table.readOnly_)
             throw EngineError::make(errc::AccessDenied, table.name_);
         table.locks_->lockTable();
+        ++table.generation_;
         try {
             table.refresh();
         } catch (...) {
@@ -218,6 +219,7 @@ void Table::refresh()
     if (!stale_ && !data_.changedOnDisk())
         return;
     stale_ = true;
+    ++generation_;
     data_.reloadHeader();
     index_.reload();
     buildTrees();
@@ -253,6 +255,101 @@ const unsigned char* Table::record(std::uint32_t slot, std::int32_t recordId)
         || get<std::int32_t>(r, kSlotRecordId) != recordId)
         invalid();
     return r;
+}
+
+namespace {
+
+// A stored text's first bytes against a search text: -1 when they differ, 0 when they are
+// equal and nothing beyond them counts, 1 when equal so far but the rest decides.
+int comparePrefix(const unsigned char* prefix, const unsigned char* search, std::size_t limit, bool caseInsensitive)
+{
+    const std::size_t n = std::min(limit, LocateCache::kPrefix);
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char a = prefix[i];
+        unsigned char b = search[i];
+        if (caseInsensitive) {
+            a = cp1254::kUpper[a];
+            b = cp1254::kUpper[b];
+        }
+        if (a != b)
+            return -1;
+        if (a == 0)
+            return 0;
+    }
+    return limit <= LocateCache::kPrefix ? 0 : 1;
+}
+
+} // namespace
+
+bool Table::findByScan(const std::vector<const FieldLayout*>& fields, const unsigned char* search,
+                       bool caseInsensitive, std::size_t partialLength, RecordBytes& found)
+{
+    const IndexKey& primaryKey = *keys_[0];
+    const bool keyedOnRecordId = std::all_of(primaryKey.parts().begin(), primaryKey.parts().end(),
+                                             [](const IndexKey::Part& p) { return p.recordId; });
+    auto limitOf = [&](std::size_t i) {
+        return i + 1 == fields.size() && partialLength ? partialLength : std::size_t(fields[i]->width);
+    };
+    auto matches = [&](const unsigned char* rec) {
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const FieldLayout& f = *fields[i];
+            const std::size_t partial = i + 1 == fields.size() ? partialLength : 0;
+            if (compareFieldValues(rec + f.offset, search + f.offset, f, caseInsensitive, partial) != 0)
+                return false;
+        }
+        return true;
+    };
+    RecordBytes best;
+    RecordBytes candidate(primaryKey.entrySize());
+    std::uint32_t bestSlot = 0;
+    auto consider = [&](std::uint32_t slot, std::int32_t recordId, const unsigned char* rec) {
+        primaryKey.build(rec, recordId, slot, candidate.data());
+        if (best.empty() || primaryKey.compare(candidate.data(), best.data()) < 0) {
+            best = candidate;
+            bestSlot = slot;
+        }
+    };
+
+    const bool allText = std::all_of(fields.begin(), fields.end(), [](const FieldLayout* f) { return f->isText(); });
+    if (allText && locateCache_.covers(generation_, fields) && locateCache_.slots() == data_.nextSlot()) {
+        for (std::uint32_t slot = 1; slot < locateCache_.slots(); ++slot) {
+            const std::int32_t recordId = locateCache_.recordId(slot);
+            if (recordId == 0)
+                continue;
+            bool decided = true;
+            bool differs = false;
+            for (std::size_t i = 0; i < fields.size() && !differs; ++i) {
+                const int r = comparePrefix(locateCache_.prefix(*fields[i], slot), search + fields[i]->offset + 1,
+                                            limitOf(i), caseInsensitive);
+                differs = r < 0;
+                decided = decided && r == 0;
+            }
+            if (differs)
+                continue;
+            const unsigned char* rec = nullptr;
+            if (!decided) {
+                rec = record(slot, recordId);
+                if (!matches(rec))
+                    continue;
+            }
+            if (!keyedOnRecordId && !rec)
+                rec = record(slot, recordId);
+            consider(slot, recordId, rec ? rec : search);
+        }
+    } else {
+        const bool caching = allText && locateCache_.start(generation_, data_.nextSlot(), fields);
+        scan([&](std::uint32_t slot, const unsigned char* rec) {
+            if (caching)
+                locateCache_.add(slot, rec);
+            if (matches(rec))
+                consider(slot, get<std::int32_t>(rec, kSlotRecordId), rec);
+        });
+    }
+    if (best.empty())
+        return false;
+    const unsigned char* rec = record(bestSlot, primaryKey.recordIdOf(best.data()));
+    found.assign(rec, rec + recordLength());
+    return true;
 }
 
 const unsigned char* Table::peek(std::uint32_t slot)

@@ -11,6 +11,7 @@
 #include "Env.h"
 #include "IndexFile.h"
 #include "IndexKey.h"
+#include "LocateCache.h"
 #include "Md5.h"
 #include "Record.h"
 #include "TableDefinition.h"
@@ -65,6 +66,13 @@ public:
     template <typename F>
     void scan(F&& f);
 
+    // The first record, in primary index order, whose fields equal those of search (a record
+    // image holding the values looked for), compared as a locate compares: texts upper-cased
+    // when caseInsensitive, the last field by partialLength when that is set. Reads every slot
+    // in use, or answers from the locate cache when it holds these fields.
+    bool findByScan(const std::vector<const FieldLayout*>& fields, const unsigned char* search,
+                    bool caseInsensitive, std::size_t partialLength, RecordBytes& found);
+
     // record: a full slot image; the system fields and auto-increment values are filled in.
     void insert(RecordBytes& record);
     // Writes record over its slot, which must still hold the copy whose hash is expected.
@@ -106,6 +114,8 @@ private:
     bool exclusive_ = false;
     bool rebuilt_ = false;
     bool stale_ = false;
+    std::uint64_t generation_ = 0; // moves with every change made or noticed
+    LocateCache locateCache_{6u << 20};
     std::vector<unsigned char> scanBuffer_;
     static constexpr std::uint32_t kScanBytes = 256u << 10;
 

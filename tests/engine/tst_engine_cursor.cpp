@@ -3,6 +3,11 @@
 
 #include "EngineTestSupport.h"
 
+#include "Cp1254.h"
+#include "FaultInjectionEnv.h"
+
+#include <QRandomGenerator>
+
 using namespace enginetest;
 
 class CursorTest : public QObject {
@@ -22,6 +27,8 @@ private slots:
     void locateThroughSecondaryIndexMatchesScan_data();
     void locateThroughSecondaryIndexMatchesScan();
     void locateArgumentErrors();
+    void repeatedLocatesAgreeWithPlainSearch();
+    void changesByAnotherProcessAreSeen();
     void deletingMovesToNextThenPrior();
     void deletingTheOnlyRecordEmptiesTable();
     void browsingFollowsInsertionOrder();
@@ -298,6 +305,111 @@ void CursorTest::locateArgumentErrors()
     c.first();
     QVERIFY(c.locate({"NOT"}, {Value{}}, false, false));
     QCOMPARE(c.getText("AD"), std::string("B"));
+}
+
+// Locates without an index remember the first bytes of the searched fields until the table
+// changes; whatever they answer must be what a plain search of the records gives, before and
+// after changes, for texts that share long beginnings.
+void CursorTest::repeatedLocatesAgreeWithPlainSearch()
+{
+    MemTable t;
+    Cursor c;
+    t.open(c);
+    QRandomGenerator random(99);
+    const char* stems[] = {"ab", "abcdefgh", "ABCDEFGHIJ", "abcdefghijk", "\xFD\xFE\xF0", "x"};
+    std::vector<std::pair<std::int32_t, std::string>> records;
+    auto addRandom = [&] {
+        std::string text = stems[random.bounded(6)];
+        text += std::string(static_cast<std::size_t>(random.bounded(4)), static_cast<char>('a' + random.bounded(3)));
+        records.emplace_back(t.add(c, "r", text), text);
+    };
+    for (int i = 0; i < 300; ++i)
+        addRandom();
+    auto expected = [&](std::string search, bool ci, bool partial) -> std::int32_t {
+        while (!search.empty() && search.back() == ' ')
+            search.pop_back();
+        if (ci)
+            cp1254::toUpper(search);
+        for (const auto& [id, stored] : records) {
+            std::string s = stored.substr(0, 75);
+            if (ci)
+                cp1254::toUpper(s);
+            if (search.empty() ? s.empty() : (partial ? s.compare(0, search.size(), search) == 0 && s.size() >= search.size() : s == search))
+                return id;
+        }
+        return 0;
+    };
+    const char* searches[] = {"ab", "AB", "abcdefg", "abcdefgh", "ABCDEFGHa", "abcdefghij", "abcdefghijkab", "\xDD\xDE", "I\xDE\xD0", "xb", "q"};
+    for (int round = 0; round < 4; ++round) {
+        for (const char* search : searches) {
+            for (int flags = 0; flags < 4; ++flags) {
+                const bool ci = flags & 1;
+                const bool partial = flags & 2;
+                for (int twice = 0; twice < 2; ++twice) {
+                    const std::int32_t want = expected(search, ci, partial);
+                    c.first();
+                    QCOMPARE(c.locate("NOT", search, ci, partial), want != 0);
+                    if (want != 0)
+                        QCOMPARE(c.currentRecordId(), want);
+                }
+            }
+        }
+        // Change the table between rounds: delete some, change some, add some.
+        for (int i = 0; i < 40; ++i) {
+            const std::size_t at = static_cast<std::size_t>(random.bounded(static_cast<int>(records.size())));
+            QVERIFY(c.locate({"ID"}, {double(records[at].first)}, false, false));
+            if (i % 2 == 0) {
+                c.deleteRecord();
+                records.erase(records.begin() + static_cast<long>(at));
+            } else {
+                const std::string text = stems[random.bounded(6)];
+                c.edit();
+                c.setText("NOT", text);
+                c.post();
+                records[at].second = text;
+            }
+            addRandom();
+        }
+    }
+}
+
+// A second table object on the same files, as another process has: what it writes shows in
+// the count, in browsing and in locates of the first, which notices by the header's counter.
+void CursorTest::changesByAnotherProcessAreSeen()
+{
+    MemTable t;
+    FaultInjectionEnv otherProcess(t.env); // another Env: its own table object, like a process
+    Cursor a;
+    Cursor b;
+    t.open(a);
+    b.open(kFolder, "fatura", {&otherProcess});
+    t.add(a, "Ali");
+    QVERIFY(!b.locate("AD", "ayse", true, false)); // b remembers the table as it is now
+    QCOMPARE(b.recordCount(), 1u);
+    for (int i = 0; i < 500; ++i)
+        t.add(b, "B" + std::to_string(i));
+    t.add(b, "Ay\xFE" "e");
+    QCOMPARE(a.recordCount(), 502u);
+    QVERIFY(a.locate("AD", "ay\xDE" "E", true, false));
+    QCOMPARE(a.currentRecordId(), 502);
+    QCOMPARE(browse(a).size(), 502);
+    b.first();
+    b.edit();
+    b.setText("AD", "Veli");
+    b.post();
+    QVERIFY(!a.locate("AD", "ali", true, false));
+    a.first();
+    QCOMPARE(a.getText("AD"), std::string("Veli"));
+    // The record a read before b changed it cannot be edited from that old copy.
+    QVERIFY(a.locate("AD", "B7", false, false));
+    b.last();
+    b.prior();
+    QVERIFY(b.locate("AD", "B7", false, false));
+    b.edit();
+    b.setText("NOT", "changed");
+    b.post();
+    QCOMPARE(engineErrorOf([&] { a.edit(); }), errc::RecordChanged);
+    QVERIFY(verifyTable(kFolder, t.name, &t.env).empty());
 }
 
 void CursorTest::deletingMovesToNextThenPrior()
