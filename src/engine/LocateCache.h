@@ -18,7 +18,7 @@ namespace fatura::engine {
 
 class LocateCache {
 public:
-    static constexpr std::size_t kPrefix = 8;
+    static constexpr std::size_t kPrefix = 16;
 
     explicit LocateCache(std::size_t budgetBytes) : budget_(budgetBytes) {}
 

@@ -311,8 +311,15 @@ bool Table::findByScan(const std::vector<const FieldLayout*>& fields, const unsi
     };
 
     const bool allText = std::all_of(fields.begin(), fields.end(), [](const FieldLayout* f) { return f->isText(); });
+    bool answered = false;
     if (allText && locateCache_.covers(generation_, fields) && locateCache_.slots() == data_.nextSlot()) {
-        for (std::uint32_t slot = 1; slot < locateCache_.slots(); ++slot) {
+        // Records whose first bytes leave the answer open, or that are needed for their
+        // primary key, are read one by one; when too many are, one pass over the table is
+        // quicker.
+        constexpr std::size_t kMostReads = 256;
+        std::vector<std::uint32_t> toRead;
+        answered = true;
+        for (std::uint32_t slot = 1; slot < locateCache_.slots() && answered; ++slot) {
             const std::int32_t recordId = locateCache_.recordId(slot);
             if (recordId == 0)
                 continue;
@@ -326,18 +333,26 @@ bool Table::findByScan(const std::vector<const FieldLayout*>& fields, const unsi
             }
             if (differs)
                 continue;
-            const unsigned char* rec = nullptr;
-            if (!decided) {
-                rec = record(slot, recordId);
-                if (!matches(rec))
-                    continue;
-            }
-            if (!keyedOnRecordId && !rec)
-                rec = record(slot, recordId);
-            consider(slot, recordId, rec ? rec : search);
+            if (decided && keyedOnRecordId)
+                consider(slot, recordId, search);
+            else
+                toRead.push_back(slot);
+            answered = toRead.size() <= kMostReads;
         }
-    } else {
-        const bool caching = allText && locateCache_.start(generation_, data_.nextSlot(), fields);
+        RecordBytes rec(recordLength());
+        for (std::size_t i = 0; answered && i < toRead.size(); ++i) {
+            data_.readSlots(toRead[i], 1, rec.data());
+            if (rec[kSlotState] != kSlotInUse || get<std::uint32_t>(rec.data(), kSlotLink) != toRead[i])
+                invalid();
+            if (matches(rec.data()))
+                consider(toRead[i], get<std::int32_t>(rec.data(), kSlotRecordId), rec.data());
+        }
+        if (!answered)
+            best.clear();
+    }
+    if (!answered) {
+        const bool caching = allText && !locateCache_.covers(generation_, fields)
+            && locateCache_.start(generation_, data_.nextSlot(), fields);
         scan([&](std::uint32_t slot, const unsigned char* rec) {
             if (caching)
                 locateCache_.add(slot, rec);

@@ -316,10 +316,12 @@ void CursorTest::repeatedLocatesAgreeWithPlainSearch()
     Cursor c;
     t.open(c);
     QRandomGenerator random(99);
-    const char* stems[] = {"ab", "abcdefgh", "ABCDEFGHIJ", "abcdefghijk", "\xFD\xFE\xF0", "x"};
+    // The last two share their first 24 characters, more than the cache keeps.
+    const char* stems[] = {"ab", "abcdefgh", "ABCDEFGHIJ", "abcdefghijk", "\xFD\xFE\xF0", "x",
+                           "ortak ba\xFEl\xFDk uzun metin A", "ORTAK BA\xDEL\xDDK UZUN METIN B"};
     std::vector<std::pair<std::int32_t, std::string>> records;
     auto addRandom = [&] {
-        std::string text = stems[random.bounded(6)];
+        std::string text = stems[random.bounded(8)];
         text += std::string(static_cast<std::size_t>(random.bounded(4)), static_cast<char>('a' + random.bounded(3)));
         records.emplace_back(t.add(c, "r", text), text);
     };
@@ -339,8 +341,16 @@ void CursorTest::repeatedLocatesAgreeWithPlainSearch()
         }
         return 0;
     };
-    const char* searches[] = {"ab", "AB", "abcdefg", "abcdefgh", "ABCDEFGHa", "abcdefghij", "abcdefghijkab", "\xDD\xDE", "I\xDE\xD0", "xb", "q"};
+    const char* searches[] = {"ab", "AB", "abcdefg", "abcdefgh", "ABCDEFGHa", "abcdefghij", "abcdefghijkab",
+                              "\xDD\xDE", "I\xDE\xD0", "xb", "q", "ortak", "ortak ba\xFEl\xFDk uzun metin b",
+                              "ORTAK BA\xDEL\xDDK UZUN METIN Aa", "ortak ba\xDEl\xDDk uzun metin"};
     for (int round = 0; round < 4; ++round) {
+        // From the third round on, more records share the long beginning than are read one
+        // by one: the cache gives way to a pass over the table.
+        if (round == 2) {
+            for (int i = 0; i < 300; ++i)
+                records.emplace_back(t.add(c, "r", stems[6 + i % 2]), stems[6 + i % 2]);
+        }
         for (const char* search : searches) {
             for (int flags = 0; flags < 4; ++flags) {
                 const bool ci = flags & 1;
@@ -362,7 +372,7 @@ void CursorTest::repeatedLocatesAgreeWithPlainSearch()
                 c.deleteRecord();
                 records.erase(records.begin() + static_cast<long>(at));
             } else {
-                const std::string text = stems[random.bounded(6)];
+                const std::string text = stems[random.bounded(8)];
                 c.edit();
                 c.setText("NOT", text);
                 c.post();
