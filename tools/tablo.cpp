@@ -100,8 +100,9 @@ int create(const Arguments& args)
         if (!haveData)
             return failure(index.string() + " exists without " + data.filename().string() +
                            "; refusing to write a new archive over it. Remove it or restore the data file.");
-        return failure(data.string() + (haveIndex ? " and " + index.filename().string() : std::string()) +
-                       " already exist; an existing archive is never overwritten");
+        return failure(data.string() + (haveIndex ? " and " + index.filename().string() + " already exist"
+                                                  : std::string(" already exists")) +
+                       "; an existing archive is never overwritten");
     }
 
     createTable(folder.string(), table, invoiceTableDefinition());
