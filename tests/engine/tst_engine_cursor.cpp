@@ -45,6 +45,8 @@ private slots:
     void setOutsideEditIsRefused();
     void requiredFieldMustHaveValue();
     void duplicateKeyInUniqueIndex();
+    void primaryIndexOnUserFields_data();
+    void primaryIndexOnUserFields();
     void autoIncrementWrapsToOne();
     void givenAutoIncrementValueIsKept();
     void defaultValuesFillNewRecord();
@@ -728,6 +730,51 @@ void CursorTest::duplicateKeyInUniqueIndex()
     QCOMPARE(engineErrorOf([&] { c.post(); }), errc::DuplicateKey);
     c.cancel();
     QCOMPARE(c.recordCount(), 2u);
+    QVERIFY(verifyTable(kFolder, t.name, &t.env).empty());
+}
+
+void CursorTest::primaryIndexOnUserFields_data()
+{
+    QTest::addColumn<bool>("descending");
+    QTest::newRow("ascending") << false;
+    QTest::newRow("descending") << true;
+}
+
+// Browsing follows the primary index whatever its key; a locate on its leading field goes
+// through it; its keys are unique.
+void CursorTest::primaryIndexOnUserFields()
+{
+    QFETCH(bool, descending);
+    TableDefinition d = smallDefinition();
+    d.primaryIndex.keyFields = {2};
+    d.primaryIndex.caseInsensitive = true;
+    d.primaryIndex.descending = descending;
+    MemTable t(d);
+    Cursor c;
+    t.open(c);
+    for (const char* name : {"zeytin", "elma", "\xE7" "am", "Erik"})
+        t.add(c, name);
+    // Compared upper-cased byte by byte: ELMA < ERIK < ZEYTIN < \xC7AM, since \xC7 is above 'Z'.
+    std::vector<std::string> expected = {"elma", "Erik", "zeytin", "\xE7" "am"};
+    if (descending)
+        std::reverse(expected.begin(), expected.end());
+    std::vector<std::string> got;
+    c.first();
+    do
+        got.push_back(c.getText("AD"));
+    while (c.next());
+    QCOMPARE(got, expected);
+    QVERIFY(c.locate("AD", "er", true, true));
+    QCOMPARE(c.getText("AD"), std::string("Erik"));
+    c.append();
+    c.setText("AD", "ELMA");
+    try {
+        c.post();
+        QFAIL("duplicate posted");
+    } catch (const EngineError& e) {
+        QCOMPARE(e.message(), std::string("Duplicate key found in the index '' of the table 'fatura'"));
+    }
+    c.cancel();
     QVERIFY(verifyTable(kFolder, t.name, &t.env).empty());
 }
 
