@@ -140,6 +140,19 @@ const unsigned char* BTree::entry(const Iterator& it)
     return leafEntry(n, pos);
 }
 
+std::uint32_t BTree::take(Iterator& it, std::uint32_t max, std::vector<unsigned char>& out)
+{
+    if (!it.valid())
+        return 0;
+    auto& [page, pos] = it.path.back();
+    const Node n = node(page, it.path.size() - 1);
+    const std::uint32_t count = std::min(max, n.count - pos);
+    out.insert(out.end(), leafEntry(n, pos), leafEntry(n, pos) + std::size_t(count) * entrySize_);
+    pos += count;
+    settleForward(it);
+    return count;
+}
+
 void BTree::insert(const unsigned char* entry)
 {
     std::uint32_t page = file_.root(index_);

@@ -38,6 +38,9 @@ public:
     void next(Iterator& it);
     void prev(Iterator& it);
     const unsigned char* entry(const Iterator& it);
+    // Appends up to max entries from it on (those left in its leaf page) to out, and moves it
+    // past them; returns how many.
+    std::uint32_t take(Iterator& it, std::uint32_t max, std::vector<unsigned char>& out);
 
     // 12036 when the very same entry is there already.
     void insert(const unsigned char* entry);

@@ -1,7 +1,5 @@
 #include "LocateCache.h"
 
-#include "Format.h"
-
 #include <algorithm>
 #include <cstring>
 
@@ -11,19 +9,30 @@ bool LocateCache::covers(std::uint64_t generation, const std::vector<const Field
 {
     if (!valid_ || generation != generation_)
         return false;
-    return std::all_of(fields.begin(), fields.end(), [this](const FieldLayout* f) { return prefixes_.count(f->offset) > 0; });
+    return std::all_of(fields.begin(), fields.end(), [this](const FieldLayout* f) { return position(*f) >= 0; });
+}
+
+int LocateCache::position(const FieldLayout& field) const
+{
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        if (fields_[i].offset == field.offset)
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
 void LocateCache::clear()
 {
     valid_ = false;
-    recordIds_.clear();
-    recordIds_.shrink_to_fit();
+    complete_ = false;
+    std::vector<std::uint32_t>().swap(slots_);
+    std::vector<std::int32_t>().swap(recordIds_);
     prefixes_.clear();
     fields_.clear();
+    lastEntry_.clear();
 }
 
-bool LocateCache::start(std::uint64_t generation, std::uint32_t slots, const std::vector<const FieldLayout*>& fields)
+void LocateCache::start(std::uint64_t generation, const std::vector<const FieldLayout*>& fields)
 {
     std::vector<FieldLayout> wanted;
     if (valid_ && generation == generation_)
@@ -33,33 +42,27 @@ bool LocateCache::start(std::uint64_t generation, std::uint32_t slots, const std
             wanted.push_back(*f);
     }
     clear();
-    const std::size_t bytes = std::size_t(slots) * (sizeof(std::int32_t) + wanted.size() * kPrefix);
-    if (bytes > budget_) {
-        // Only the fields asked for now, if those fit.
-        wanted.clear();
-        for (const FieldLayout* f : fields)
-            wanted.push_back(*f);
-        if (std::size_t(slots) * (sizeof(std::int32_t) + wanted.size() * kPrefix) > budget_)
-            return false;
-    }
-    generation_ = generation;
-    recordIds_.assign(slots, 0);
-    for (const FieldLayout& f : wanted)
-        prefixes_[f.offset].assign(std::size_t(slots) * kPrefix, 0);
+    prefixes_.resize(wanted.size());
     fields_ = std::move(wanted);
+    generation_ = generation;
     valid_ = true;
-    return true;
 }
 
-void LocateCache::add(std::uint32_t slot, const unsigned char* record)
+bool LocateCache::add(std::uint32_t slot, std::int32_t recordId, const unsigned char* record)
 {
-    if (!valid_ || slot >= recordIds_.size())
-        return;
-    recordIds_[slot] = format::get<std::int32_t>(record, format::kSlotRecordId);
-    for (const FieldLayout& f : fields_) {
-        const std::size_t length = std::min<std::size_t>(kPrefix, f.width);
-        std::memcpy(prefixes_[f.offset].data() + std::size_t(slot) * kPrefix, record + f.offset + 1, length);
+    const std::size_t perRecord = sizeof slot + sizeof recordId + fields_.size() * kPrefix;
+    if (!valid_ || (slots_.size() + 1) * perRecord > budget_)
+        return false;
+    slots_.push_back(slot);
+    recordIds_.push_back(recordId);
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        const FieldLayout& f = fields_[i];
+        std::vector<unsigned char>& prefixes = prefixes_[i];
+        const std::size_t at = prefixes.size();
+        prefixes.resize(at + kPrefix, 0);
+        std::memcpy(prefixes.data() + at, record + f.offset + 1, std::min<std::size_t>(kPrefix, f.width));
     }
+    return true;
 }
 
 } // namespace fatura::engine

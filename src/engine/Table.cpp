@@ -281,12 +281,48 @@ int comparePrefix(const unsigned char* prefix, const unsigned char* search, std:
 
 } // namespace
 
+void Table::readInOrder(const std::vector<std::pair<std::uint32_t, std::int32_t>>& records,
+                        const std::function<bool(std::uint32_t, const unsigned char*)>& f)
+{
+    if (records.empty())
+        return;
+    const std::uint32_t length = recordLength();
+    auto check = [&](const unsigned char* rec, std::uint32_t slot, std::int32_t recordId) {
+        if (rec[kSlotState] != kSlotInUse || get<std::uint32_t>(rec, kSlotLink) != slot
+            || get<std::int32_t>(rec, kSlotRecordId) != recordId)
+            invalid();
+    };
+    std::uint32_t low = records.front().first;
+    std::uint32_t high = low;
+    for (const auto& r : records) {
+        low = std::min(low, r.first);
+        high = std::max(high, r.first);
+    }
+    const std::size_t span = std::size_t(high - low + 1) * length;
+    // Records appended one after another lie in slot order: one read covers them all.
+    if (span <= 2 * records.size() * length + kScanBytes) {
+        scanBuffer_.resize(span);
+        data_.readSlots(low, high - low + 1, scanBuffer_.data());
+        for (const auto& [slot, recordId] : records) {
+            const unsigned char* rec = scanBuffer_.data() + std::size_t(slot - low) * length;
+            check(rec, slot, recordId);
+            if (!f(slot, rec))
+                return;
+        }
+        return;
+    }
+    scanBuffer_.resize(length);
+    for (const auto& [slot, recordId] : records) {
+        data_.readSlots(slot, 1, scanBuffer_.data());
+        check(scanBuffer_.data(), slot, recordId);
+        if (!f(slot, scanBuffer_.data()))
+            return;
+    }
+}
+
 bool Table::findByScan(const std::vector<const FieldLayout*>& fields, const unsigned char* search,
                        bool caseInsensitive, std::size_t partialLength, RecordBytes& found)
 {
-    const IndexKey& primaryKey = *keys_[0];
-    const bool keyedOnRecordId = std::all_of(primaryKey.parts().begin(), primaryKey.parts().end(),
-                                             [](const IndexKey::Part& p) { return p.recordId; });
     auto limitOf = [&](std::size_t i) {
         return i + 1 == fields.size() && partialLength ? partialLength : std::size_t(fields[i]->width);
     };
@@ -299,72 +335,104 @@ bool Table::findByScan(const std::vector<const FieldLayout*>& fields, const unsi
         }
         return true;
     };
-    RecordBytes best;
-    RecordBytes candidate(primaryKey.entrySize());
-    std::uint32_t bestSlot = 0;
-    auto consider = [&](std::uint32_t slot, std::int32_t recordId, const unsigned char* rec) {
-        primaryKey.build(rec, recordId, slot, candidate.data());
-        if (best.empty() || primaryKey.compare(candidate.data(), best.data()) < 0) {
-            best = candidate;
-            bestSlot = slot;
-        }
+    const std::size_t batch = std::max<std::size_t>(1, kScanBytes / recordLength());
+    bool hit = false;
+    std::vector<std::pair<std::uint32_t, std::int32_t>> pending;
+    // Reads the records in pending and takes the first that matches.
+    auto resolve = [&] {
+        readInOrder(pending, [&](std::uint32_t, const unsigned char* rec) {
+            if (matches(rec)) {
+                found.assign(rec, rec + recordLength());
+                hit = true;
+            }
+            return !hit;
+        });
+        pending.clear();
+        return hit;
     };
 
     const bool allText = std::all_of(fields.begin(), fields.end(), [](const FieldLayout* f) { return f->isText(); });
-    bool answered = false;
-    if (allText && locateCache_.covers(generation_, fields) && locateCache_.slots() == data_.nextSlot()) {
-        // Records whose first bytes leave the answer open, or that are needed for their
-        // primary key, are read one by one; when too many are, one pass over the table is
-        // quicker.
-        constexpr std::size_t kMostReads = 256;
-        std::vector<std::uint32_t> toRead;
-        answered = true;
-        for (std::uint32_t slot = 1; slot < locateCache_.slots() && answered; ++slot) {
-            const std::int32_t recordId = locateCache_.recordId(slot);
-            if (recordId == 0)
-                continue;
-            bool decided = true;
-            bool differs = false;
-            for (std::size_t i = 0; i < fields.size() && !differs; ++i) {
-                const int r = comparePrefix(locateCache_.prefix(*fields[i], slot), search + fields[i]->offset + 1,
-                                            limitOf(i), caseInsensitive);
-                differs = r < 0;
-                decided = decided && r == 0;
-            }
-            if (differs)
-                continue;
-            if (decided && keyedOnRecordId)
-                consider(slot, recordId, search);
-            else
-                toRead.push_back(slot);
-            answered = toRead.size() <= kMostReads;
+    LocateCache* cache = allText ? &locateCache_ : nullptr;
+    if (cache && !cache->covers(generation_, fields))
+        cache->start(generation_, fields);
+
+    // The records the cache holds, in order: those their first bytes leave open are read.
+    std::vector<int> positions;
+    for (const FieldLayout* f : fields)
+        positions.push_back(cache ? cache->position(*f) : -1);
+    for (std::size_t i = 0; cache && i < cache->size(); ++i) {
+        bool decided = true;
+        bool differs = false;
+        for (std::size_t k = 0; k < fields.size() && !differs; ++k) {
+            const int r = comparePrefix(cache->prefix(positions[k], i), search + fields[k]->offset + 1, limitOf(k),
+                                        caseInsensitive);
+            differs = r < 0;
+            decided = decided && r == 0;
         }
-        RecordBytes rec(recordLength());
-        for (std::size_t i = 0; answered && i < toRead.size(); ++i) {
-            data_.readSlots(toRead[i], 1, rec.data());
-            if (rec[kSlotState] != kSlotInUse || get<std::uint32_t>(rec.data(), kSlotLink) != toRead[i])
-                invalid();
-            if (matches(rec.data()))
-                consider(toRead[i], get<std::int32_t>(rec.data(), kSlotRecordId), rec.data());
+        if (differs)
+            continue;
+        if (decided) {
+            if (resolve())
+                return true;
+            pending.emplace_back(cache->slot(i), cache->recordId(i));
+            readInOrder(pending, [&](std::uint32_t, const unsigned char* rec) {
+                found.assign(rec, rec + recordLength());
+                return false;
+            });
+            return true;
         }
-        if (!answered)
-            best.clear();
+        pending.emplace_back(cache->slot(i), cache->recordId(i));
+        if (pending.size() >= batch && resolve())
+            return true;
     }
-    if (!answered) {
-        const bool caching = allText && !locateCache_.covers(generation_, fields)
-            && locateCache_.start(generation_, data_.nextSlot(), fields);
-        scan([&](std::uint32_t slot, const unsigned char* rec) {
-            if (caching)
-                locateCache_.add(slot, rec);
-            if (matches(rec))
-                consider(slot, get<std::int32_t>(rec, kSlotRecordId), rec);
-        });
-    }
-    if (best.empty())
+    if (resolve())
+        return true;
+    if (cache && cache->complete())
         return false;
-    const unsigned char* rec = record(bestSlot, primaryKey.recordIdOf(best.data()));
-    found.assign(rec, rec + recordLength());
-    return true;
+
+    // On from the end of the cache (or the first record) in primary index order, a run of
+    // records at a time until one matches. The runs start short, so that a match near the
+    // start costs little, and grow to the size that reads best.
+    BTree& tree = primary();
+    const IndexKey& key = *keys_[0];
+    const std::size_t entrySize = key.entrySize();
+    BTree::Iterator it;
+    if (cache && !cache->lastEntry().empty()) {
+        const unsigned char* last = cache->lastEntry().data();
+        it = tree.lowerBound([&](const unsigned char* e) { return key.compare(e, last) <= 0 ? -1 : 1; });
+    } else {
+        it = tree.begin();
+    }
+    std::vector<unsigned char> entries;
+    bool caching = cache != nullptr;
+    std::size_t run = 8;
+    while (it.valid()) {
+        entries.clear();
+        while (it.valid() && entries.size() < run * entrySize)
+            tree.take(it, static_cast<std::uint32_t>(run - entries.size() / entrySize), entries);
+        for (std::size_t at = 0; at < entries.size(); at += entrySize)
+            pending.emplace_back(key.slotOf(entries.data() + at), key.recordIdOf(entries.data() + at));
+        std::size_t added = 0;
+        readInOrder(pending, [&](std::uint32_t slot, const unsigned char* rec) {
+            if (caching && (caching = cache->add(slot, get<std::int32_t>(rec, kSlotRecordId), rec)))
+                ++added;
+            if (matches(rec)) {
+                found.assign(rec, rec + recordLength());
+                hit = true;
+            }
+            return !hit;
+        });
+        if (added > 0)
+            cache->setLastEntry(entries.data() + (added - 1) * entrySize, entrySize);
+        pending.clear();
+        if (hit)
+            return true;
+        run = std::min(run * 4, batch);
+        index_.trim();
+    }
+    if (caching)
+        cache->markComplete();
+    return false;
 }
 
 const unsigned char* Table::peek(std::uint32_t slot)

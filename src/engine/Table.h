@@ -18,6 +18,7 @@
 #include "TableLocks.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -68,8 +69,8 @@ public:
 
     // The first record, in primary index order, whose fields equal those of search (a record
     // image holding the values looked for), compared as a locate compares: texts upper-cased
-    // when caseInsensitive, the last field by partialLength when that is set. Reads every slot
-    // in use, or answers from the locate cache when it holds these fields.
+    // when caseInsensitive, the last field by partialLength when that is set. Reads the records
+    // in that order until one matches, first asking the locate cache about those it holds.
     bool findByScan(const std::vector<const FieldLayout*>& fields, const unsigned char* search,
                     bool caseInsensitive, std::size_t partialLength, RecordBytes& found);
 
@@ -94,6 +95,10 @@ private:
     bool createIndexFile(const std::string& path, Share share);
     void buildTrees();
     void rebuildIndexes();
+    // Reads the records (slot, RecordID) and calls f(slot, bytes) for each in the given order
+    // while it returns true. 12036 for a slot that does not hold that record.
+    void readInOrder(const std::vector<std::pair<std::uint32_t, std::int32_t>>& records,
+                     const std::function<bool(std::uint32_t, const unsigned char*)>& f);
     void checkRequired(const unsigned char* record) const;
     void checkUnique(const unsigned char* record, std::int32_t recordId, std::uint32_t slot);
     void finishWrite();

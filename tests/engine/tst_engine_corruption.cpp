@@ -314,20 +314,16 @@ void CorruptionTest::damagedSlots_data()
 {
     QTest::addColumn<int>("offset");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<unsigned>("scanCode");
-    // A scan sees the state and the number of each slot; which record an index entry names
-    // is known only when the cursor goes there.
-    QTest::newRow("state 7") << 0 << QByteArray("\x07") << errc::NotValid;
-    QTest::newRow("in use but deleted") << 0 << QByteArray("\x01") << 0u;
-    QTest::newRow("another slot's number") << 1 << le32(3) << errc::NotValid;
-    QTest::newRow("another RecordID") << 5 << le32(77) << 0u;
+    QTest::newRow("state 7") << 0 << QByteArray("\x07");
+    QTest::newRow("in use but deleted") << 0 << QByteArray("\x01");
+    QTest::newRow("another slot's number") << 1 << le32(3);
+    QTest::newRow("another RecordID") << 5 << le32(77);
 }
 
 void CorruptionTest::damagedSlots()
 {
     QFETCH(int, offset);
     QFETCH(QByteArray, bytes);
-    QFETCH(unsigned, scanCode);
     std::unique_ptr<MemTable> t(filledTable());
     const std::size_t length = readAt<std::uint16_t>(t->datBytes(), 45);
     patch(t->env, t->dat(), kSlotsStart + length + static_cast<std::size_t>(offset), bytes); // slot 2
@@ -335,7 +331,8 @@ void CorruptionTest::damagedSlots()
     t->open(c);
     QCOMPARE(c.getText("AD"), std::string("R0"));
     QCOMPARE(engineErrorOf([&] { c.next(); }), errc::NotValid);
-    QCOMPARE(engineErrorOf([&] { c.locate("NOT", "nothing", true, true); }), scanCode);
+    // A locate without an index reads the records the primary index names, and meets it too.
+    QCOMPARE(engineErrorOf([&] { c.locate("NOT", "nothing", true, true); }), errc::NotValid);
     QVERIFY(!verifyTable(kFolder, t->name, &t->env).empty());
 }
 
