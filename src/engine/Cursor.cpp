@@ -267,6 +267,54 @@ struct Cursor::Impl {
         return moved;
     }
 
+    // Walks the index and reads only the record it stops at. Without a current record the
+    // first step goes to the first (or last) record.
+    int moveBy(int distance)
+    {
+        Table& t = open();
+        leaveEditing();
+        if (distance == 0)
+            return 0;
+        const bool forward = distance > 0;
+        const int wanted = forward ? distance : -distance;
+        int moved = 0;
+        if (!has) {
+            forward ? first() : last();
+            if (!has)
+                return 0;
+            moved = 1;
+        }
+        t.refresh();
+        BTree& tree = t.primary();
+        const IndexKey& key = t.key(0);
+        const RecordBytes here = entry;
+        BTree::Iterator it = tree.lowerBound([&](const unsigned char* e) {
+            const int r = key.compare(e, here.data());
+            return (forward ? r <= 0 : r < 0) ? -1 : 1;
+        });
+        if (!forward)
+            it.valid() ? tree.prev(it) : void(it = tree.last());
+        RecordBytes landed;
+        int walked = 0;
+        for (; it.valid() && moved + walked < wanted; forward ? tree.next(it) : tree.prev(it)) {
+            const unsigned char* e = tree.entry(it);
+            landed.assign(e, e + key.entrySize());
+            ++walked;
+        }
+        if (walked > 0) {
+            // As next() and prior() do, refuse to walk against the order of a damaged page.
+            const int r = key.compare(landed.data(), here.data());
+            if (forward ? r <= 0 : r >= 0)
+                t.indexFile().invalid();
+            load(landed);
+            bof = eof = false;
+        }
+        if (moved + walked < wanted)
+            (forward ? eof : bof) = true;
+        moved += walked;
+        return forward ? moved : -moved;
+    }
+
     void append()
     {
         Table& t = open();
@@ -539,12 +587,7 @@ bool Cursor::prior() { return d_->step(false); }
 
 int Cursor::moveBy(int distance)
 {
-    int moved = 0;
-    while (moved < distance && d_->step(true))
-        ++moved;
-    while (moved > distance && d_->step(false))
-        --moved;
-    return moved;
+    return d_->moveBy(distance);
 }
 
 void Cursor::append() { d_->append(); }

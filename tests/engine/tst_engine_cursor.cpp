@@ -473,6 +473,16 @@ void CursorTest::browsingFollowsInsertionOrder()
     while (c.prior());
     QCOMPARE(backwards, expected);
     QVERIFY(c.bof());
+    // Long moves either way land where stepping would.
+    QRandomGenerator random(7);
+    int at = 0;
+    for (int i = 0; i < 200; ++i) {
+        const int distance = random.bounded(-700, 700);
+        const int target = std::clamp(at + distance, 0, int(expected.size()) - 1);
+        QCOMPARE(c.moveBy(distance), target - at);
+        at = target;
+        QCOMPARE(QString::fromStdString(c.getText("AD")), expected[at]);
+    }
 }
 
 void CursorTest::moveByStopsAtTheEnds()
