@@ -53,6 +53,7 @@ private slots:
     void characterCaseOptionApplies();
     void tableNameRules_data();
     void tableNameRules();
+    void otherExtensionsAndLongNames();
 };
 
 void CursorTest::emptyTableHasNoCurrentRecord()
@@ -886,6 +887,20 @@ void CursorTest::tableNameRules()
     Cursor d;
     d.open("/db", given.toStdString(), {&t.env});
     QCOMPARE(d.tableName(), std::string("fatura"));
+}
+
+void CursorTest::otherExtensionsAndLongNames()
+{
+    MemEnv env;
+    createTable(kFolder, "a.b", smallDefinition(), &env);
+    QVERIFY(env.exists(kFolder + "a.b.dat"));
+    QVERIFY(env.exists(kFolder + "a.b.idx"));
+    const std::string longName(70, 'u');
+    createTable(kFolder, longName + ".dat", smallDefinition(), &env);
+    QVERIFY(env.exists(kFolder + std::string(60, 'u') + ".dat"));
+    Cursor c;
+    c.open(kFolder, longName, {&env});
+    QCOMPARE(c.tableName(), std::string(60, 'u'));
 }
 
 QTEST_GUILESS_MAIN(CursorTest)
