@@ -55,9 +55,6 @@ public:
     // Whether another record (RecordID other than recordId) has the key of entry.
     bool hasOtherWithKey(const unsigned char* entry, std::int32_t recordId);
 
-    const IndexKey& key() const { return key_; }
-    std::uint32_t leafCapacity() const { return leafCapacity_; }
-    std::uint32_t interiorCapacity() const { return interiorCapacity_; }
 
 private:
     struct Node {

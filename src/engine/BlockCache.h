@@ -33,8 +33,6 @@ public:
     // of its capacity.
     void trim();
 
-    std::size_t bytes() const { return bytes_; }
-
 private:
     std::unordered_map<std::uint32_t, Block> blocks_;
     std::size_t capacity_;

@@ -70,7 +70,6 @@ public:
     void trimCache() { slots_.trim(); }
     void dropCache() { slots_.clear(); }
 
-    const std::string& tableName() const { return table_; }
 
 private:
     std::uint32_t get32(std::uint32_t offset) const { return format::get<std::uint32_t>(header_.data(), offset); }

@@ -20,8 +20,6 @@ public:
     static std::shared_ptr<Database> get(Env& env, const std::string& folder);
     ~Database();
 
-    Env& env() { return env_; }
-    const std::string& folder() const { return folder_; }
     // False when the lock file could neither be made nor opened: tables open read-only.
     bool lockFileUsable() const { return lockFile_ != nullptr; }
 

@@ -60,7 +60,6 @@ public:
         dirtyPages_.clear();
     }
 
-    const std::string& tableName() const { return table_; }
     [[noreturn]] void invalid() const;
 
 private:

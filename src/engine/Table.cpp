@@ -93,7 +93,6 @@ std::shared_ptr<Table> Table::open(Env& env, std::shared_ptr<Database> database,
     std::shared_ptr<Table> table(new Table(env, name));
     const bool checking = database == nullptr;
     table->database_ = std::move(database);
-    table->exclusive_ = exclusive;
     const Share share = exclusive ? Share::Exclusive : Share::Shared;
     const std::string base = folder + name;
 

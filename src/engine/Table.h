@@ -1,9 +1,9 @@
 #pragma once
 // The in-memory object of one open table, shared by every cursor of the process on it: the
 // data and index files, their caches, the index trees, and the operations that change the
-// table. Each changing operation runs under the table write lock, brings the caches up to
-// date first, writes the record slot, then the index pages, then the headers, and trims the
-// caches at the end.
+// table. Each changing operation runs under the table write lock and brings the caches up to
+// date first; it writes the record slot, then the index pages, then the headers, so that a
+// header never counts what is not yet on disk.
 
 #include "BTree.h"
 #include "Cursor.h"
@@ -38,14 +38,11 @@ public:
     Table(const Table&) = delete;
     Table& operator=(const Table&) = delete;
 
-    Env& env() { return env_; }
     const std::string& name() const { return name_; }
     const TableDefinition& definition() const { return definition_; }
     const RecordLayout& layout() const { return data_.layout(); }
     std::uint32_t recordLength() const { return data_.recordLength(); }
     bool readOnly() const { return readOnly_; }
-    bool exclusive() const { return exclusive_; }
-    bool indexRebuilt() const { return rebuilt_; }
 
     // Re-reads headers and forgets cached slots and pages when the data file header's change
     // counter moved since this process last read or wrote it.
@@ -116,7 +113,6 @@ private:
     std::vector<std::unique_ptr<BTree>> trees_;
     std::unique_ptr<TableLocks> locks_;
     bool readOnly_ = false;
-    bool exclusive_ = false;
     bool rebuilt_ = false;
     bool stale_ = false;
     std::uint64_t generation_ = 0; // moves with every change made or noticed
