@@ -1,10 +1,11 @@
 #pragma once
 // Cursor: one open view of a table. See Engine.h for a usage example.
 //
-// A cursor is used by one thread at a time. All cursors of the process on the same table
-// (same folder and name) share one in-memory table object and its open files; they see each
-// other's posts at once. Changes by other processes are noticed through the data file header's
-// change counter, which every operation compares before it trusts its cached pages.
+// All cursors of the process on the same table (same Env, folder and name) share one
+// in-memory table object and its open files; they see each other's posts at once. Because of
+// that sharing, the cursors of one table must be used by one thread at a time. Changes by
+// other processes are noticed through the data file header's change counter, which every
+// operation compares before it trusts its cached pages.
 //
 // Texts crossing this interface (values, field names) are code page 1254 bytes. The folder
 // and the table name are file-system names (UTF-8).
@@ -29,7 +30,7 @@ enum class CursorState { Closed, Browse, Edit, Insert };
 struct OpenOptions {
     Env* env = nullptr;     // Env::defaultEnv() when null; must outlive the cursor
     bool exclusive = false; // refuse every other cursor or process while open
-    bool readOnly = false;  // open the files for reading only
+    bool readOnly = false;  // this cursor never changes the table
 };
 
 // A value to locate: null, a text (code page 1254) or a number.
