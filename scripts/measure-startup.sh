@@ -4,7 +4,7 @@
 # Usage: scripts/measure-startup.sh [PROGRAM] [RUNS]   (needs xvfb and xdotool)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-program=${1:-$root/build/default/bin/fatura}
+program=$(realpath "${1:-$root/build/default/bin/fatura}")
 runs=${2:-5}
 display=:$(( 200 + RANDOM % 100 ))
 Xvfb "$display" -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
@@ -15,9 +15,9 @@ export DISPLAY=$display
 times=()
 for _ in $(seq "$runs"); do
   start=$(date +%s%N)
-  (cd "$(dirname "$program")" && exec "$program") >/dev/null 2>&1 &
+  (cd "$(dirname "$program")" && exec "$program") >/dev/null 2>/tmp/measure-program.log &
   pid=$!
-  xdotool search --sync --onlyvisible --name 'VERNOLA' >/dev/null
+  until xdotool search --onlyvisible --name 'VERNOLA' >/dev/null 2>&1; do sleep 0.01; done
   end=$(date +%s%N)
   times+=($(( (end - start) / 1000000 )))
   sleep 2
