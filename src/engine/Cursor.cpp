@@ -454,6 +454,16 @@ bool Cursor::Impl::locate(const std::vector<std::string>& names, const std::vect
             return false;
         const unsigned char* found = tree.entry(it);
         const unsigned char* bytes = t.record(key.slotOf(found), key.recordIdOf(found));
+        // An index entry left behind by a change cut short may name a record that no longer
+        // has the key; then the records themselves are searched.
+        bool matches = true;
+        for (std::size_t i = 0; i < fields.size() && matches; ++i) {
+            const std::size_t partial = i + 1 == fields.size() ? partialLength : 0;
+            matches = compareFieldValues(bytes + fields[i]->offset, scratch.data() + fields[i]->offset, *fields[i],
+                                         caseInsensitive, partial) == 0;
+        }
+        if (!matches)
+            break;
         adopt(RecordBytes(bytes, bytes + t.recordLength()));
         return true;
     }

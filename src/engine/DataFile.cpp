@@ -135,6 +135,13 @@ void DataFile::writeSlot(std::uint32_t slot, const unsigned char* bytes)
     slots_.insert(slot, std::vector<unsigned char>(bytes, bytes + recordLength()));
 }
 
+void DataFile::writeSlotBody(std::uint32_t slot, const unsigned char* bytes)
+{
+    slots_.erase(slot);
+    io::writeExact(*file_, slotOffset(slot) + kSlotRecordId, bytes + kSlotRecordId, recordLength() - kSlotRecordId,
+                   table_);
+}
+
 void DataFile::writeSlotHead(std::uint32_t slot, std::uint8_t state, std::uint32_t link)
 {
     unsigned char head[5];

@@ -62,7 +62,9 @@ public:
     // A slot's L bytes, from the cache when there. Valid until trimCache() or dropCache().
     const unsigned char* readSlot(std::uint32_t slot);
     void writeSlot(std::uint32_t slot, const unsigned char* bytes);
-    // Only the state byte and the link (bytes 0..4), as deleting a record does.
+    // All but the state byte and the link (bytes 5 .. L - 1).
+    void writeSlotBody(std::uint32_t slot, const unsigned char* bytes);
+    // Only the state byte and the link (bytes 0..4).
     void writeSlotHead(std::uint32_t slot, std::uint8_t state, std::uint32_t link);
     // Reads count whole slots from slot first on, bypassing the cache (table scans).
     void readSlots(std::uint32_t first, std::uint32_t count, unsigned char* buffer);

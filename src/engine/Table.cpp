@@ -461,12 +461,6 @@ void Table::checkUnique(const unsigned char* record, std::int32_t recordId, std:
     }
 }
 
-void Table::finishWrite()
-{
-    index_.flush();
-    data_.writeHeader(env_.localTimeDays());
-}
-
 void Table::insert(RecordBytes& record)
 {
     WriteScope scope(*this);
@@ -515,22 +509,32 @@ void Table::insert(RecordBytes& record)
     put<std::int32_t>(record.data(), kSlotRecordId, recordId);
     const Digest digest = record::hash(record.data(), length);
     std::copy(digest.begin(), digest.end(), record.begin() + kSlotHash);
-    data_.writeSlot(slot, record.data());
 
-    RecordBytes entry;
-    for (std::size_t k = 0; k < trees_.size(); ++k) {
-        entry = keys_[k]->build(record.data(), recordId, slot);
-        trees_[k]->insert(entry.data());
-    }
-
-    if (slot == data_.nextSlot())
-        data_.setNextSlot(slot + 1);
+    // A new slot lies beyond the header's count of slots until the header is written. A freed
+    // slot keeps its state and its link to the rest of the free chain until the header no
+    // longer names it. Index entries come last: an entry for a slot that holds no record
+    // would stop every walk through the index, a record without its entry only hides.
+    const bool reused = slot != data_.nextSlot();
+    if (reused)
+        data_.writeSlotBody(slot, record.data());
     else
+        data_.writeSlot(slot, record.data());
+    if (reused)
         data_.setFreeHead(nextFree);
+    else
+        data_.setNextSlot(slot + 1);
     data_.setRecordCount(data_.recordCount() + 1);
     data_.setLastRecordId(recordId);
     data_.setLastAutoIncrement(lastAutoInc);
-    finishWrite();
+    data_.writeHeader(env_.localTimeDays());
+    if (reused)
+        data_.writeSlotHead(slot, kSlotInUse, slot);
+
+    for (std::size_t k = 0; k < trees_.size(); ++k) {
+        const RecordBytes entry = keys_[k]->build(record.data(), recordId, slot);
+        trees_[k]->insert(entry.data());
+    }
+    index_.flush();
 }
 
 void Table::update(const Digest& expected, RecordBytes& record)
@@ -564,7 +568,8 @@ void Table::update(const Digest& expected, RecordBytes& record)
             invalid();
         trees_[k]->insert(after.data());
     }
-    finishWrite();
+    index_.flush();
+    data_.writeHeader(env_.localTimeDays());
 }
 
 void Table::erase(std::uint32_t slot, std::int32_t recordId, const Digest& expected, bool compareHash)
@@ -585,10 +590,13 @@ void Table::erase(std::uint32_t slot, std::int32_t recordId, const Digest& expec
         if (!trees_[k]->erase(entry.data()))
             invalid();
     }
+    // The entries go first, so that no index names a freed slot; the header last, so that the
+    // free chain never starts at a slot still in use.
+    index_.flush();
     data_.writeSlotHead(slot, kSlotDeleted, data_.freeHead());
     data_.setFreeHead(slot);
     data_.setRecordCount(data_.recordCount() - 1);
-    finishWrite();
+    data_.writeHeader(env_.localTimeDays());
 }
 
 } // namespace fatura::engine

@@ -2,8 +2,9 @@
 // The in-memory object of one open table, shared by every cursor of the process on it: the
 // data and index files, their caches, the index trees, and the operations that change the
 // table. Each changing operation runs under the table write lock and brings the caches up to
-// date first; it writes the record slot, then the index pages, then the headers, so that a
-// header never counts what is not yet on disk.
+// date first. The order of its writes is chosen so that one cut short (the program or the
+// machine stopping half-way) leaves a table that still works: at worst a record nobody sees,
+// a slot lost to the free chain or a count off by one, which verifyTable reports.
 
 #include "BTree.h"
 #include "Cursor.h"
@@ -98,7 +99,6 @@ private:
                      const std::function<bool(std::uint32_t, const unsigned char*)>& f);
     void checkRequired(const unsigned char* record) const;
     void checkUnique(const unsigned char* record, std::int32_t recordId, std::uint32_t slot);
-    void finishWrite();
     [[noreturn]] void invalid() const;
 
     Env& env_;
