@@ -1,5 +1,7 @@
 #include "TextEdit.h"
 
+#include "CheckedPaste.h"
+
 #include "Platform.h"
 
 #include <QAction>
@@ -112,27 +114,13 @@ void TextEdit::insertFromClipboard(QClipboard::Mode mode)
 
 void TextEdit::contextMenuEvent(QContextMenuEvent* event)
 {
-    QMenu* menu = createStandardContextMenu();
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    // The menu's Paste is wired straight to QLineEdit::paste(); route it through the check.
-    for (QAction* action : menu->actions()) {
-        const bool wasPaste = disconnect(action, SIGNAL(triggered()), this, SLOT(paste()))
-            || disconnect(action, &QAction::triggered, this, &QLineEdit::paste);
-        if (wasPaste)
-            connect(action, &QAction::triggered, this, [this] { insertFromClipboard(); });
-    }
-    menu->popup(event->globalPos());
+    popupMenuWithCheckedPaste(this, event, [this](QClipboard::Mode mode) { insertFromClipboard(mode); });
 }
 
 void TextEdit::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection() && !isReadOnly()) {
-        deselect();
-        insertFromClipboard(QClipboard::Selection);
-        event->accept();
-        return;
-    }
-    QLineEdit::mouseReleaseEvent(event);
+    if (!pasteSelectionOnMiddleClick(this, event, [this](QClipboard::Mode mode) { insertFromClipboard(mode); }))
+        QLineEdit::mouseReleaseEvent(event);
 }
 
 void TextEdit::focusInEvent(QFocusEvent* event)
