@@ -1,4 +1,5 @@
 // Display patterns, edit text, rounding, normalising and parsing of number text.
+#include "LongDoubleOutput.h"
 #include "NumberFormat.h"
 #include "TurkishLocale.h"
 
@@ -8,15 +9,6 @@
 #include <cstdio>
 
 using namespace fatura;
-
-namespace QTest {
-template <> char* toString(const long double& value)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.21Lg", value);
-    return qstrdup(buf);
-}
-} // namespace QTest
 
 namespace {
 const QString kAmount = QStringLiteral(",0.00;-,0.00");

@@ -1,6 +1,7 @@
 // The numeric entry field as the user meets it: what it shows with and without the focus,
 // which keys it takes, pasting, and what its value is when the focus leaves.
 #include "FakePlatform.h"
+#include "LongDoubleOutput.h"
 #include "NumericEdit.h"
 #include "TurkishLocale.h"
 
@@ -14,15 +15,6 @@
 #include <memory>
 
 using namespace fatura;
-
-namespace QTest {
-template <> char* toString(const long double& value)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.21Lg", value);
-    return qstrdup(buf);
-}
-} // namespace QTest
 
 namespace {
 

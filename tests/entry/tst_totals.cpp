@@ -1,5 +1,6 @@
 #include "FakePlatform.h"
 #include "InvoicePage.h"
+#include "LongDoubleOutput.h"
 #include "NumericEdit.h"
 #include "SpinEdit.h"
 #include "TextEdit.h"
