@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 namespace fatura {
@@ -25,10 +26,29 @@ bool isBlank(QChar c) { return c.unicode() <= u' '; }
 // |value| * 10^decimals rounded to a whole number: the value is first taken to 18 significant
 // decimal digits (nearest), then that digit string is rounded half away from zero. Returned as
 // decimal digits without leading zeros ("0" for zero).
+// The totals read and write a few dozen fields per keystroke, and the digit string below costs
+// a full multi-precision conversion. For the everyday magnitudes the two-step rounding can only
+// differ from rounding magnitude x 10^decimals directly when that product lies within a hair of
+// a half: the 18-digit step moves it by at most 5e-5 here, the product itself is off by far
+// less. Away from the half the direct result is the same, and far cheaper.
+std::optional<unsigned long long> quickScaled(long double magnitude, int decimals)
+{
+    if (decimals < 0 || decimals > 2 || !(magnitude < 1e12L))
+        return std::nullopt;
+    const long double scaled = magnitude * (decimals == 0 ? 1.0L : decimals == 1 ? 10.0L : 100.0L);
+    const long double whole = std::floor(scaled);
+    const long double fraction = scaled - whole;
+    if (std::fabs(fraction - 0.5L) < 1e-3L)
+        return std::nullopt;
+    return static_cast<unsigned long long>(whole) + (fraction > 0.5L ? 1 : 0);
+}
+
 std::string scaledDigits(long double magnitude, int decimals)
 {
     if (magnitude == 0)
         return "0";
+    if (const auto quick = quickScaled(magnitude, decimals))
+        return std::to_string(*quick);
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.17Le", magnitude);
     std::string digits;
@@ -201,6 +221,14 @@ QString editTextOf(long double value, const QLocale& locale)
 
 long double roundToDecimals(long double value, int decimals)
 {
+    // An exact whole number divided by an exact power of ten is the nearest long double to
+    // the decimal, as reading its digits back would give.
+    if (const auto quick = quickScaled(std::fabs(value), decimals)) {
+        if (*quick == 0)
+            return 0.0L;
+        const long double rounded = static_cast<long double>(*quick) / (decimals == 0 ? 1.0L : decimals == 1 ? 10.0L : 100.0L);
+        return value < 0 ? -rounded : rounded;
+    }
     const std::optional<long double> rounded =
         decimalToLongDouble(scaledDigits(std::fabs(value), decimals), -decimals);
     if (!rounded)

@@ -24,6 +24,7 @@ private slots:
     void patterns();
     void roundingIsDecimalNotBinary_data();
     void roundingIsDecimalNotBinary();
+    void everydayFiguresRoundAsTheLongWay();
     void roundToDecimalsReadsBackTheShownFigure_data();
     void roundToDecimalsReadsBackTheShownFigure();
     void normalising_data();
@@ -204,6 +205,48 @@ void TestNumberFormat::everyEditTextReadsBack()
                                                                                                : editTextOf(rounded));
             QVERIFY2(back.has_value(), qPrintable(editTextOf(rounded)));
             QCOMPARE(*back, rounded);
+        }
+    }
+}
+
+// The rounding rule written out the long way: 18 significant digits, then half away from zero
+// on that digit string. Only for values in 0 ... 1e15 with two decimals.
+static QString twoDecimalsTheLongWay(long double v)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.17Le", v);
+    std::string digits;
+    const char* p = buf;
+    for (; *p != 'e'; ++p)
+        if (*p >= '0' && *p <= '9')
+            digits.push_back(*p);
+    const long exponent = std::strtol(p + 1, nullptr, 10);
+    // Counted in hundredths, digits[0] stands for 10^(exponent + 2).
+    const long ones = exponent + 2;
+    unsigned long long whole = ones >= 0 ? std::stoull(digits.substr(0, std::size_t(ones + 1))) : 0;
+    const char next = ones >= -1 ? digits[std::size_t(ones + 1)] : '0';
+    if (next >= '5')
+        ++whole;
+    return QStringLiteral("%1,%2").arg(whole / 100).arg(whole % 100, 2, 10, QLatin1Char('0'));
+}
+
+void TestNumberFormat::everydayFiguresRoundAsTheLongWay()
+{
+    // Every thousandth around a few magnitudes, and the neighbours of each, so that halves and
+    // values a hair off a half are all met.
+    for (long double base : {0.0L, 7.0L, 123.0L, 45678.0L, 9876543.0L, 12345678901.0L}) {
+        for (int k = 0; k < 1000; ++k) {
+            const long double v = base + k / 1000.0L;
+            for (long double x : {v, std::nextafter(v, 0.0L), std::nextafter(v, 2e12L)}) {
+                const QString expected = twoDecimalsTheLongWay(x);
+                if (formatNumber(x, QStringLiteral("0.00")) != expected)
+                    QFAIL(qPrintable(QStringLiteral("%1 shows %2, expected %3")
+                                         .arg(double(x), 0, 'g', 20)
+                                         .arg(formatNumber(x, QStringLiteral("0.00")), expected)));
+                const std::optional<long double> back = parseNumberText(expected);
+                QVERIFY(back.has_value());
+                QCOMPARE(roundToDecimals(x, 2), *back);
+            }
         }
     }
 }
