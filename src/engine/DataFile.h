@@ -69,6 +69,24 @@ public:
     // Reads count whole slots from slot first on, bypassing the cache (table scans).
     void readSlots(std::uint32_t first, std::uint32_t count, unsigned char* buffer);
 
+    // A slot's L bytes seen in place in the file, for scans: nothing is copied and only the
+    // bytes looked at are touched. The file is seen a window of slots at a time, so that a
+    // scan never holds more than that much of it in memory. Null when the file offers no
+    // view (the caller reads instead). Valid until the next call, releaseView() or a write.
+    const unsigned char* viewSlot(std::uint32_t slot);
+    // The slot in the window in view now, without moving the window; null when not there.
+    const unsigned char* viewedSlot(std::uint32_t slot) const
+    {
+        return slot >= viewFirst_ && slot < viewEnd_ ? view_->data() + std::size_t(slot - viewFirst_) * recordLength()
+                                                     : nullptr;
+    }
+    void releaseView()
+    {
+        view_.reset();
+        viewFirst_ = viewEnd_ = 0;
+        viewBytes_ = kFirstViewBytes;
+    }
+
     void trimCache() { slots_.trim(); }
     void dropCache() { slots_.clear(); }
 
@@ -85,6 +103,13 @@ private:
     TableDefinition definition_;
     RecordLayout layout_;
     BlockCache slots_{2u << 20};
+    // A scan's first window is small, as a match near the start is common; later ones grow.
+    static constexpr std::uint32_t kFirstViewBytes = 128u << 10;
+    static constexpr std::uint32_t kViewBytes = 4u << 20;
+    std::uint32_t viewBytes_ = kFirstViewBytes;
+    std::unique_ptr<FileView> view_;
+    std::uint32_t viewFirst_ = 0; // the slots [viewFirst_, viewEnd_) are in view_
+    std::uint32_t viewEnd_ = 0;
 };
 
 } // namespace fatura::engine

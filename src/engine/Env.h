@@ -50,6 +50,16 @@ struct FileAttributes {
     std::uint64_t size = 0;
 };
 
+// Read-only bytes of a file seen in place (File::map). Destroying the view gives them up.
+class FileView {
+public:
+    virtual ~FileView() = default;
+    const unsigned char* data() const { return data_; }
+
+protected:
+    const unsigned char* data_ = nullptr;
+};
+
 class File {
 public:
     virtual ~File() = default;
@@ -64,6 +74,17 @@ public:
     // the file. EAGAIN when it conflicts with a lock held through another File object.
     virtual OsError lock(std::uint64_t offset, std::uint64_t length, LockKind kind) = 0;
     virtual OsError unlock(std::uint64_t offset, std::uint64_t length) = 0;
+    // [offset, offset + n) seen in place, without copying it, for long reads such as table
+    // scans. The range must lie within the file's length; nothing may shorten the file while
+    // the view exists, and a write through any File may or may not show in it (on MemEnv it
+    // may even move the bytes, so no write may happen while a view is held). Null when this
+    // file offers no such view; the caller then reads.
+    virtual std::unique_ptr<FileView> map(std::uint64_t offset, std::size_t n)
+    {
+        (void)offset;
+        (void)n;
+        return nullptr;
+    }
 };
 
 class Env {

@@ -29,6 +29,15 @@ public:
         return base_->read(offset, buffer, n);
     }
 
+    std::unique_ptr<FileView> map(std::uint64_t offset, std::size_t n) override
+    {
+        // A read through a view cannot fail on purpose, so reads a rule may catch are not
+        // offered one and go through read() above.
+        if (!env_.mayMap(path_))
+            return nullptr;
+        return base_->map(offset, n);
+    }
+
     IoResult write(std::uint64_t offset, const void* data, std::size_t n) override
     {
         OsError error = 0;
@@ -95,6 +104,25 @@ void FaultInjectionEnv::shortReads(const std::string& pathSuffix, int skip)
 void FaultInjectionEnv::shortWrites(const std::string& pathSuffix, int skip)
 {
     addFault({Op::Write, pathSuffix, 0, skip, -1});
+}
+
+void FaultInjectionEnv::setMapping(bool allowed)
+{
+    std::lock_guard guard(mutex_);
+    mapping_ = allowed;
+}
+
+bool FaultInjectionEnv::mayMap(const std::string& path)
+{
+    std::lock_guard guard(mutex_);
+    if (!mapping_)
+        return false;
+    for (const Rule& rule : rules_) {
+        if (rule.fault.op == Op::Read && endsWith(path, rule.fault.pathSuffix)
+            && (rule.fault.times < 0 || rule.fired < rule.fault.times))
+            return false;
+    }
+    return true;
 }
 
 bool FaultInjectionEnv::takeFault(Op op, const std::string& path, OsError& error)

@@ -40,6 +40,12 @@ public:
     void sleepMs(unsigned milliseconds) override;
     double localTimeDays() override;
 
+    // Whether files hand out in-place views (File::map) of the wrapped Env; on by default.
+    // Off, every read goes through File::read. Files with a read rule that may still fire
+    // never hand out views.
+    void setMapping(bool allowed);
+    bool mayMap(const std::string& path);
+
     // Whether a call of op on path fails now, and how; consumes one matching call. Used by the
     // files this Env hands out.
     bool takeFault(Op op, const std::string& path, OsError& error);
@@ -53,6 +59,7 @@ private:
         int fired = 0;
     };
     std::vector<Rule> rules_;
+    bool mapping_ = true;
 };
 
 } // namespace fatura::engine

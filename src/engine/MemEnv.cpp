@@ -41,6 +41,15 @@ bool overlaps(std::uint64_t a, std::uint64_t alen, std::uint64_t b, std::uint64_
     return a < b + blen && b < a + alen;
 }
 
+// Keeps the file's bytes alive; they stay in place while nothing writes to the file.
+class MemView final : public FileView {
+public:
+    MemView(std::shared_ptr<MemEnv::Node> node, const unsigned char* data) : node_(std::move(node)) { data_ = data; }
+
+private:
+    std::shared_ptr<MemEnv::Node> node_;
+};
+
 class MemFile final : public File {
 public:
     MemFile(std::mutex& mutex, std::shared_ptr<MemEnv::Node> node, bool writable, bool exclusive)
@@ -66,6 +75,15 @@ public:
         const std::size_t count = std::min<std::uint64_t>(n, b.size() - offset);
         std::memcpy(buffer, b.data() + offset, count);
         return {count, 0};
+    }
+
+    std::unique_ptr<FileView> map(std::uint64_t offset, std::size_t n) override
+    {
+        std::lock_guard guard(mutex_);
+        const std::string& b = node_->bytes;
+        if (n == 0 || offset > b.size() || n > b.size() - offset)
+            return nullptr;
+        return std::make_unique<MemView>(node_, reinterpret_cast<const unsigned char*>(b.data()) + offset);
     }
 
     IoResult write(std::uint64_t offset, const void* data, std::size_t n) override

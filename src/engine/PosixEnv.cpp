@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +34,19 @@ OsError ofdLock(int fd, short type, std::uint64_t offset, std::uint64_t length)
     return 0;
 }
 
+class MappedRange final : public FileView {
+public:
+    MappedRange(void* base, std::size_t length, std::size_t skip) : base_(base), length_(length)
+    {
+        data_ = static_cast<const unsigned char*>(base) + skip;
+    }
+    ~MappedRange() override { ::munmap(base_, length_); }
+
+private:
+    void* base_;
+    std::size_t length_;
+};
+
 class PosixFile final : public File {
 public:
     explicit PosixFile(int fd) : fd_(fd) {}
@@ -55,6 +69,22 @@ public:
             r.bytes += static_cast<std::size_t>(got);
         }
         return r;
+    }
+
+    std::unique_ptr<FileView> map(std::uint64_t offset, std::size_t n) override
+    {
+        struct stat st {};
+        // Touching a mapped page past the end of the file kills the process; refuse instead.
+        if (n == 0 || ::fstat(fd_, &st) != 0 || offset + n > static_cast<std::uint64_t>(st.st_size))
+            return nullptr;
+        static const std::uint64_t page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+        const std::uint64_t start = offset - offset % page;
+        const std::size_t skip = static_cast<std::size_t>(offset - start);
+        void* base = ::mmap(nullptr, n + skip, PROT_READ, MAP_SHARED, fd_, static_cast<off_t>(start));
+        if (base == MAP_FAILED)
+            return nullptr;
+        ::madvise(base, n + skip, MADV_SEQUENTIAL);
+        return std::make_unique<MappedRange>(base, n + skip, skip);
     }
 
     IoResult write(std::uint64_t offset, const void* data, std::size_t n) override

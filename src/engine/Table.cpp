@@ -280,17 +280,19 @@ int comparePrefix(const unsigned char* prefix, const unsigned char* search, std:
 
 } // namespace
 
+void Table::checkSlot(const unsigned char* rec, std::uint32_t slot, std::int32_t recordId) const
+{
+    if (rec[kSlotState] != kSlotInUse || get<std::uint32_t>(rec, kSlotLink) != slot
+        || get<std::int32_t>(rec, kSlotRecordId) != recordId)
+        invalid();
+}
+
 void Table::readInOrder(const std::vector<std::pair<std::uint32_t, std::int32_t>>& records,
                         const std::function<bool(std::uint32_t, const unsigned char*)>& f)
 {
     if (records.empty())
         return;
     const std::uint32_t length = recordLength();
-    auto check = [&](const unsigned char* rec, std::uint32_t slot, std::int32_t recordId) {
-        if (rec[kSlotState] != kSlotInUse || get<std::uint32_t>(rec, kSlotLink) != slot
-            || get<std::int32_t>(rec, kSlotRecordId) != recordId)
-            invalid();
-    };
     std::uint32_t low = records.front().first;
     std::uint32_t high = low;
     for (const auto& r : records) {
@@ -304,7 +306,7 @@ void Table::readInOrder(const std::vector<std::pair<std::uint32_t, std::int32_t>
         data_.readSlots(low, high - low + 1, scanBuffer_.data());
         for (const auto& [slot, recordId] : records) {
             const unsigned char* rec = scanBuffer_.data() + std::size_t(slot - low) * length;
-            check(rec, slot, recordId);
+            checkSlot(rec, slot, recordId);
             if (!f(slot, rec))
                 return;
         }
@@ -313,7 +315,7 @@ void Table::readInOrder(const std::vector<std::pair<std::uint32_t, std::int32_t>
     scanBuffer_.resize(length);
     for (const auto& [slot, recordId] : records) {
         data_.readSlots(slot, 1, scanBuffer_.data());
-        check(scanBuffer_.data(), slot, recordId);
+        checkSlot(scanBuffer_.data(), slot, recordId);
         if (!f(slot, scanBuffer_.data()))
             return;
     }
@@ -405,28 +407,60 @@ bool Table::findByScan(const std::vector<const FieldLayout*>& fields, const unsi
     std::vector<unsigned char> entries;
     bool caching = cache != nullptr;
     std::size_t run = 8;
+    // The records are looked at where they lie in the file when it lets them be: copying every
+    // record out of it costs more than comparing the few bytes of the fields searched.
+    bool viewing = true;
+    struct ViewRelease {
+        DataFile& data;
+        ~ViewRelease() { data.releaseView(); }
+    } release{data_};
+    std::size_t added = 0;
+    auto visit = [&](std::uint32_t slot, const unsigned char* rec) {
+        if (caching && (caching = cache->add(slot, get<std::int32_t>(rec, kSlotRecordId), rec)))
+            ++added;
+        if (matches(rec)) {
+            found.assign(rec, rec + recordLength());
+            hit = true;
+        }
+        return !hit;
+    };
     while (it.valid()) {
         entries.clear();
         while (it.valid() && entries.size() < run * entrySize)
             tree.take(it, static_cast<std::uint32_t>(run - entries.size() / entrySize), entries);
-        for (std::size_t at = 0; at < entries.size(); at += entrySize)
-            pending.emplace_back(key.slotOf(entries.data() + at), key.recordIdOf(entries.data() + at));
-        std::size_t added = 0;
-        readInOrder(pending, [&](std::uint32_t slot, const unsigned char* rec) {
-            if (caching && (caching = cache->add(slot, get<std::int32_t>(rec, kSlotRecordId), rec)))
-                ++added;
-            if (matches(rec)) {
-                found.assign(rec, rec + recordLength());
-                hit = true;
+        added = 0;
+        std::size_t at = 0;
+        for (; viewing && at < entries.size(); at += entrySize) {
+            // Reading the bytes of one record at a time would wait on memory for each; asking
+            // for those of records a little ahead lets the waits overlap.
+            if (at + kPrefetchAhead * entrySize < entries.size()) {
+                if (const unsigned char* ahead = data_.viewedSlot(key.slotOf(entries.data() + at + kPrefetchAhead * entrySize))) {
+                    __builtin_prefetch(ahead);
+                    for (const FieldLayout* f : fields)
+                        __builtin_prefetch(ahead + f->offset);
+                }
             }
-            return !hit;
-        });
+            const std::uint32_t slot = key.slotOf(entries.data() + at);
+            const unsigned char* rec = data_.viewSlot(slot);
+            if (!rec) {
+                viewing = false;
+                break;
+            }
+            checkSlot(rec, slot, key.recordIdOf(entries.data() + at));
+            if (!visit(slot, rec))
+                break;
+        }
+        if (!viewing) {
+            for (; at < entries.size(); at += entrySize)
+                pending.emplace_back(key.slotOf(entries.data() + at), key.recordIdOf(entries.data() + at));
+            readInOrder(pending, visit);
+            pending.clear();
+        }
         if (added > 0)
             cache->setLastEntry(entries.data() + (added - 1) * entrySize, entrySize);
-        pending.clear();
         if (hit)
             return true;
-        run = std::min(run * 4, batch);
+        run = std::min(run * 4, viewing ? kViewRun : batch);
         index_.trim();
     }
     if (caching)

@@ -97,6 +97,8 @@ private:
     // while it returns true. 12036 for a slot that does not hold that record.
     void readInOrder(const std::vector<std::pair<std::uint32_t, std::int32_t>>& records,
                      const std::function<bool(std::uint32_t, const unsigned char*)>& f);
+    // 12036 unless the slot image is in use and holds that record.
+    void checkSlot(const unsigned char* rec, std::uint32_t slot, std::int32_t recordId) const;
     void checkRequired(const unsigned char* record) const;
     void checkUnique(const unsigned char* record, std::int32_t recordId, std::uint32_t slot);
     [[noreturn]] void invalid() const;
@@ -119,6 +121,9 @@ private:
     LocateCache locateCache_{6u << 20};
     std::vector<unsigned char> scanBuffer_;
     static constexpr std::uint32_t kScanBytes = 256u << 10;
+    // Index entries taken at a time when the records are looked at in place.
+    static constexpr std::size_t kViewRun = 1024;
+    static constexpr std::size_t kPrefetchAhead = 8;
 
 };
 

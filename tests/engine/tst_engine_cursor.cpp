@@ -6,7 +6,12 @@
 #include "Cp1254.h"
 #include "FaultInjectionEnv.h"
 
+#include "PosixEnv.h"
+
 #include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <fstream>
 
 using namespace enginetest;
 
@@ -28,6 +33,10 @@ private slots:
     void locateThroughSecondaryIndexMatchesScan();
     void locateArgumentErrors();
     void repeatedLocatesAgreeWithPlainSearch();
+    void fileViewsShowTheFileBytes_data();
+    void fileViewsShowTheFileBytes();
+    void scanInPlaceAgreesWithScanByReads_data();
+    void scanInPlaceAgreesWithScanByReads();
     void changesByAnotherProcessAreSeen();
     void deletingMovesToNextThenPrior();
     void deletingTheOnlyRecordEmptiesTable();
@@ -383,6 +392,184 @@ void CursorTest::repeatedLocatesAgreeWithPlainSearch()
             }
             addRandom();
         }
+    }
+}
+
+void CursorTest::fileViewsShowTheFileBytes_data()
+{
+    QTest::addColumn<QString>("env");
+    QTest::newRow("on disk") << "posix";
+    QTest::newRow("in memory") << "mem";
+    QTest::newRow("through fault injection") << "fault";
+}
+
+// A view shows exactly the bytes a read gives, from any offset (not only page starts), and
+// none is given for a range reaching past the end of the file.
+void CursorTest::fileViewsShowTheFileBytes()
+{
+    QFETCH(QString, env);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    PosixEnv posix;
+    MemEnv mem;
+    FaultInjectionEnv fault(mem);
+    Env* chosen = env == "posix" ? static_cast<Env*>(&posix) : env == "mem" ? static_cast<Env*>(&mem) : &fault;
+    const std::string path = dir.path().toStdString() + "/view.bin";
+    std::string bytes(3 * 4096 + 123, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 7 + i / 251);
+    std::unique_ptr<File> file;
+    QCOMPARE(chosen->open(path, Access::ReadWrite, Share::Shared, Disposition::CreateAlways, file), 0);
+    QCOMPARE(file->write(0, bytes.data(), bytes.size()).bytes, bytes.size());
+
+    const std::pair<std::uint64_t, std::size_t> ranges[] = {{0, bytes.size()}, {1, 10}, {4095, 2}, {5000, 7000},
+                                                            {bytes.size() - 1, 1}};
+    for (const auto& [offset, n] : ranges) {
+        const std::unique_ptr<FileView> view = file->map(offset, n);
+        QVERIFY2(view, qPrintable(QString("no view of %1 bytes at %2").arg(n).arg(offset)));
+        QVERIFY(std::memcmp(view->data(), bytes.data() + offset, n) == 0);
+    }
+    QVERIFY(!file->map(bytes.size() - 10, 11));
+    QVERIFY(!file->map(bytes.size() + 4096, 1));
+}
+
+namespace {
+
+// Tables of wide records, so that a scan moves its window over the file several times.
+TableDefinition wideDefinition()
+{
+    TableDefinition d;
+    d.fields = {numberField("ID", FieldKind::AutoIncrement), textField("AD", 30)};
+    for (int i = 1; i <= 8; ++i)
+        d.fields.push_back(textField("DOLGU" + std::to_string(i), 512));
+    return d;
+}
+
+} // namespace
+
+void CursorTest::scanInPlaceAgreesWithScanByReads_data()
+{
+    // Records 1..count are appended (matching ones get `text`, the rest "diger N"), then
+    // those in `deleted` are deleted, then `reinserted` records are appended into the freed
+    // slots, the first `reinsertedMatching` of them with `text`.
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QList<int>>("matching");
+    QTest::addColumn<QList<int>>("deleted");
+    QTest::addColumn<int>("reinserted");
+    QTest::addColumn<int>("reinsertedMatching");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("search");
+
+    const QByteArray name = "Kuzey Tekstil";
+    QTest::newRow("first record") << 1300 << QList<int>{1, 700} << QList<int>{} << 0 << 0 << name << QByteArray("KUZ");
+    QTest::newRow("last record, past every window")
+        << 1300 << QList<int>{1300} << QList<int>{} << 0 << 0 << name << QByteArray("kuzey t");
+    QTest::newRow("no match") << 1300 << QList<int>{} << QList<int>{5, 900} << 2 << 0 << name << QByteArray("kuz");
+    QTest::newRow("records at window edges")
+        << 1300 << QList<int>{32, 33, 160, 161} << QList<int>{} << 0 << 0 << name << QByteArray("kuzey");
+    QTest::newRow("deleted matches are passed over")
+        << 1300 << QList<int>{3, 40, 800} << QList<int>{3, 40} << 0 << 0 << name << QByteArray("kuzey");
+    QTest::newRow("older record in a later slot before a reused slot")
+        << 1300 << QList<int>{1100} << QList<int>{10, 20} << 2 << 2 << name << QByteArray("KUZEY");
+    QTest::newRow("only match in a reused slot")
+        << 1300 << QList<int>{} << QList<int>{10, 600} << 2 << 1 << name << QByteArray("kuzey");
+    QTest::newRow("every match deleted, slots reused by others")
+        << 1300 << QList<int>{2, 3} << QList<int>{2, 3} << 2 << 0 << name << QByteArray("kuzey");
+    // Dotless and dotted i both upper-case to I.
+    QTest::newRow("upper-casing of the code page")
+        << 400 << QList<int>{250} << QList<int>{} << 0 << 0 << QByteArray("\xFDSPARTA gida") << QByteArray("isparta g\xFD");
+    QTest::newRow("empty table") << 0 << QList<int>{} << QList<int>{} << 0 << 0 << name << QByteArray("kuzey");
+}
+
+// The first locate of an opened table looks at the records where they lie in the file when
+// the file lets it, and reads them otherwise: both must find the first match in RecordID
+// order, also when reused slots put later records before earlier ones.
+void CursorTest::scanInPlaceAgreesWithScanByReads()
+{
+    QFETCH(int, count);
+    QFETCH(QList<int>, matching);
+    QFETCH(QList<int>, deleted);
+    QFETCH(int, reinserted);
+    QFETCH(int, reinsertedMatching);
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, search);
+
+    MemTable t(wideDefinition());
+    auto numbered = [](const char* stem, int i) {
+        std::string s = stem;
+        s += std::to_string(i);
+        return s;
+    };
+    std::vector<std::pair<std::int32_t, std::string>> records; // by RecordID
+    std::vector<std::int32_t> idOfNumber(static_cast<std::size_t>(count) + 1);
+    {
+        Cursor c;
+        t.open(c, {nullptr, true});
+        auto add = [&](const std::string& ad) {
+            c.append();
+            c.setText("AD", ad);
+            c.setText("DOLGU8", "son alan");
+            c.post();
+            records.emplace_back(c.currentRecordId(), ad);
+            return c.currentRecordId();
+        };
+        for (int i = 1; i <= count; ++i)
+            idOfNumber[static_cast<std::size_t>(i)] = add(matching.contains(i) ? text.toStdString() : numbered("diger ", i));
+        for (int number : deleted) {
+            const std::int32_t id = idOfNumber[static_cast<std::size_t>(number)];
+            QVERIFY(c.locate({"ID"}, {double(id)}, false, false));
+            c.deleteRecord();
+            std::erase_if(records, [id](const auto& r) { return r.first == id; });
+        }
+        for (int i = 0; i < reinserted; ++i)
+            add(i < reinsertedMatching ? text.toStdString() : numbered("yeni ", i));
+        if (reinserted > 0)
+            QVERIFY(c.currentSlot() < static_cast<std::uint32_t>(count));
+    }
+    std::string wanted = search.toStdString();
+    cp1254::toUpper(wanted);
+    std::int32_t expected = 0;
+    for (const auto& [id, ad] : records) {
+        std::string upper = ad;
+        cp1254::toUpper(upper);
+        if (upper.compare(0, wanted.size(), wanted) == 0) {
+            expected = id;
+            break;
+        }
+    }
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const std::string folder = dir.path().toStdString() + "/";
+    for (const std::string& file : {t.dat(), t.idx()}) {
+        std::ofstream out(folder + file.substr(file.rfind('/') + 1), std::ios::binary);
+        const std::string bytes = t.env.contents(file);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        QVERIFY(out.good());
+    }
+    PosixEnv posix;
+    FaultInjectionEnv inPlace(t.env);
+    FaultInjectionEnv byReads(t.env);
+    byReads.setMapping(false);
+    const struct {
+        const char* how;
+        Env* env;
+        std::string folder;
+    } ways[] = {{"in place in memory", &inPlace, kFolder}, {"by reads", &byReads, kFolder}, {"in place on disk", &posix, folder}};
+    for (const auto& way : ways) {
+        Cursor c;
+        c.open(way.folder, t.name, {way.env, false, true});
+        const bool found = c.locate("AD", search.toStdString(), true, true);
+        QVERIFY2(found == (expected != 0), way.how);
+        // A failed locate stays on the first record, where opening put the cursor.
+        QVERIFY2(c.currentRecordId() == (found ? expected : records.empty() ? 0 : records.front().first), way.how);
+        if (found)
+            QVERIFY2(c.getText("AD") == text.toStdString(), way.how);
+        // A second locate on the same cursor answers from what the first one kept.
+        c.last();
+        QVERIFY2(c.locate("AD", search.toStdString(), true, true) == found, way.how);
+        if (found)
+            QVERIFY2(c.currentRecordId() == expected, way.how);
     }
 }
 
