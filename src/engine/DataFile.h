@@ -74,12 +74,6 @@ public:
     // scan never holds more than that much of it in memory. Null when the file offers no
     // view (the caller reads instead). Valid until the next call, releaseView() or a write.
     const unsigned char* viewSlot(std::uint32_t slot);
-    // The slot in the window in view now, without moving the window; null when not there.
-    const unsigned char* viewedSlot(std::uint32_t slot) const
-    {
-        return slot >= viewFirst_ && slot < viewEnd_ ? view_->data() + std::size_t(slot - viewFirst_) * recordLength()
-                                                     : nullptr;
-    }
     void releaseView()
     {
         view_.reset();

@@ -48,6 +48,16 @@ void LocateCache::start(std::uint64_t generation, const std::vector<const FieldL
     valid_ = true;
 }
 
+void LocateCache::reserve(std::size_t records)
+{
+    const std::size_t perRecord = sizeof(std::uint32_t) + sizeof(std::int32_t) + fields_.size() * kPrefix;
+    const std::size_t total = std::min(slots_.size() + records, budget_ / perRecord);
+    slots_.reserve(total);
+    recordIds_.reserve(total);
+    for (auto& prefixes : prefixes_)
+        prefixes.reserve(total * kPrefix);
+}
+
 bool LocateCache::add(std::uint32_t slot, std::int32_t recordId, const unsigned char* record)
 {
     const std::size_t perRecord = sizeof slot + sizeof recordId + fields_.size() * kPrefix;
@@ -59,8 +69,13 @@ bool LocateCache::add(std::uint32_t slot, std::int32_t recordId, const unsigned 
         const FieldLayout& f = fields_[i];
         std::vector<unsigned char>& prefixes = prefixes_[i];
         const std::size_t at = prefixes.size();
-        prefixes.resize(at + kPrefix, 0);
-        std::memcpy(prefixes.data() + at, record + f.offset + 1, std::min<std::size_t>(kPrefix, f.width));
+        // A copy of a known length is a few instructions; this runs for every record scanned.
+        if (f.width >= kPrefix) {
+            prefixes.insert(prefixes.end(), record + f.offset + 1, record + f.offset + 1 + kPrefix);
+        } else {
+            prefixes.resize(at + kPrefix, 0);
+            std::memcpy(prefixes.data() + at, record + f.offset + 1, f.width);
+        }
     }
     return true;
 }

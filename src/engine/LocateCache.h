@@ -28,6 +28,9 @@ public:
     // Starts empty at generation, for these fields and those held before when the generation
     // is the same.
     void start(std::uint64_t generation, const std::vector<const FieldLayout*>& fields);
+    // Room for this many more records (as far as the budget goes), so that adding them one by
+    // one does not copy what is held over and over.
+    void reserve(std::size_t records);
     // Adds the next record in the order; false (and nothing added) once the budget is spent.
     bool add(std::uint32_t slot, std::int32_t recordId, const unsigned char* record);
     // The primary index entry of the last record added, where a later locate goes on from.

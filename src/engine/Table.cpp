@@ -280,13 +280,6 @@ int comparePrefix(const unsigned char* prefix, const unsigned char* search, std:
 
 } // namespace
 
-void Table::checkSlot(const unsigned char* rec, std::uint32_t slot, std::int32_t recordId) const
-{
-    if (rec[kSlotState] != kSlotInUse || get<std::uint32_t>(rec, kSlotLink) != slot
-        || get<std::int32_t>(rec, kSlotRecordId) != recordId)
-        invalid();
-}
-
 void Table::readInOrder(const std::vector<std::pair<std::uint32_t, std::int32_t>>& records,
                         const std::function<bool(std::uint32_t, const unsigned char*)>& f)
 {
@@ -431,15 +424,6 @@ bool Table::findByScan(const std::vector<const FieldLayout*>& fields, const unsi
         added = 0;
         std::size_t at = 0;
         for (; viewing && at < entries.size(); at += entrySize) {
-            // Reading the bytes of one record at a time would wait on memory for each; asking
-            // for those of records a little ahead lets the waits overlap.
-            if (at + kPrefetchAhead * entrySize < entries.size()) {
-                if (const unsigned char* ahead = data_.viewedSlot(key.slotOf(entries.data() + at + kPrefetchAhead * entrySize))) {
-                    __builtin_prefetch(ahead);
-                    for (const FieldLayout* f : fields)
-                        __builtin_prefetch(ahead + f->offset);
-                }
-            }
             const std::uint32_t slot = key.slotOf(entries.data() + at);
             const unsigned char* rec = data_.viewSlot(slot);
             if (!rec) {
@@ -460,7 +444,11 @@ bool Table::findByScan(const std::vector<const FieldLayout*>& fields, const unsi
             cache->setLastEntry(entries.data() + (added - 1) * entrySize, entrySize);
         if (hit)
             return true;
-        run = std::min(run * 4, viewing ? kViewRun : batch);
+        const std::size_t longest = viewing ? kViewRun : batch;
+        // A search that got this far is likely to go on through much of the table.
+        if (caching && run < longest && run * 4 >= longest)
+            cache->reserve(data_.recordCount() - std::min<std::size_t>(cache->size(), data_.recordCount()));
+        run = std::min(run * 4, longest);
         index_.trim();
     }
     if (caching)

@@ -98,7 +98,12 @@ private:
     void readInOrder(const std::vector<std::pair<std::uint32_t, std::int32_t>>& records,
                      const std::function<bool(std::uint32_t, const unsigned char*)>& f);
     // 12036 unless the slot image is in use and holds that record.
-    void checkSlot(const unsigned char* rec, std::uint32_t slot, std::int32_t recordId) const;
+    void checkSlot(const unsigned char* rec, std::uint32_t slot, std::int32_t recordId) const
+    {
+        if (rec[format::kSlotState] != format::kSlotInUse || format::get<std::uint32_t>(rec, format::kSlotLink) != slot
+            || format::get<std::int32_t>(rec, format::kSlotRecordId) != recordId)
+            invalid();
+    }
     void checkRequired(const unsigned char* record) const;
     void checkUnique(const unsigned char* record, std::int32_t recordId, std::uint32_t slot);
     [[noreturn]] void invalid() const;
@@ -123,7 +128,6 @@ private:
     static constexpr std::uint32_t kScanBytes = 256u << 10;
     // Index entries taken at a time when the records are looked at in place.
     static constexpr std::size_t kViewRun = 1024;
-    static constexpr std::size_t kPrefetchAhead = 8;
 
 };
 
