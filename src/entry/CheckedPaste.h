@@ -1,15 +1,20 @@
 #pragma once
-// Every way of pasting into a line edit (Ctrl+V, the context menu, a middle click) goes through
-// the field's own check, so that nothing reaches a field that typing could not put there.
+// Every way text enters a line edit (typing, Ctrl+V, the context menu, a middle click) goes
+// through the field's own check, so that nothing reaches a field that typing could not put there.
 
 #include <QClipboard>
 #include <functional>
 
 class QContextMenuEvent;
+class QKeyEvent;
 class QLineEdit;
 class QMouseEvent;
 
 namespace fatura {
+
+// Whether a key event would put its text into a line edit (the line edit's own test):
+// shortcuts, control characters and navigation keys do not.
+bool typesText(const QKeyEvent* event);
 
 using PasteCheck = std::function<void(QClipboard::Mode)>;
 

@@ -20,23 +20,6 @@
 namespace fatura {
 namespace {
 
-// Whether a key event would put its text into a line edit (the line edit's own test):
-// shortcuts, control characters and navigation keys do not.
-bool typesText(const QKeyEvent* event)
-{
-    const QString text = event->text();
-    if (text.isEmpty())
-        return false;
-    const QChar c = text.at(0);
-    if (c.category() == QChar::Other_Format)
-        return true;
-    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-    if (mods == Qt::ControlModifier || mods == (Qt::ShiftModifier | Qt::ControlModifier))
-        return false;
-    return c.isPrint() || c.category() == QChar::Other_PrivateUse
-        || (c.isHighSurrogate() && text.size() > 1 && text.at(1).isLowSurrogate());
-}
-
 int digitsAfterSeparator(const QString& normalised, const QString& point)
 {
     const qsizetype at = normalised.indexOf(point);

@@ -38,21 +38,6 @@ bool fits(char16_t c)
     return in(kHighHalf) || in(kTurkishLetters);
 }
 
-bool typesText(const QKeyEvent* event)
-{
-    const QString text = event->text();
-    if (text.isEmpty())
-        return false;
-    const QChar c = text.at(0);
-    if (c.category() == QChar::Other_Format)
-        return true;
-    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-    if (mods == Qt::ControlModifier || mods == (Qt::ShiftModifier | Qt::ControlModifier))
-        return false;
-    return c.isPrint() || c.category() == QChar::Other_PrivateUse
-        || (c.isHighSurrogate() && text.size() > 1 && text.at(1).isLowSurrogate());
-}
-
 } // namespace
 
 TextEdit::TextEdit(QWidget* parent) : QLineEdit(parent)

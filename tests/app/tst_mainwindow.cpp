@@ -1,3 +1,4 @@
+#include "ActiveWindow.h"
 #include "FakePlatform.h"
 #include "InvoicePage.h"
 #include "LayoutFile.h"
@@ -35,9 +36,7 @@ class TestMainWindow : public QObject {
 
     void showWindow()
     {
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QVERIFY(fatura::testing::showActive(*window));
     }
 
     void focusField(const QString& name)

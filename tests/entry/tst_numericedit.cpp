@@ -1,5 +1,6 @@
 // The numeric entry field as the user meets it: what it shows with and without the focus,
 // which keys it takes, pasting, and what its value is when the focus leaves.
+#include "ActiveWindow.h"
 #include "FakePlatform.h"
 #include "LongDoubleOutput.h"
 #include "NumericEdit.h"
@@ -37,13 +38,7 @@ struct Form {
         window.resize(200, 120);
     }
 
-    bool show()
-    {
-        window.show();
-        QApplication::setActiveWindow(&window);
-        window.activateWindow();
-        return QTest::qWaitForWindowActive(&window);
-    }
+    bool show() { return testing::showActive(window); }
 
     // Into the field with Tab from the line edit before it.
     bool tabIn()
@@ -53,13 +48,6 @@ struct Form {
         return QApplication::focusWidget() == field;
     }
 };
-
-bool activate(QWidget& window)
-{
-    QApplication::setActiveWindow(&window);
-    window.activateWindow();
-    return QTest::qWaitForWindowActive(&window);
-}
 
 } // namespace
 
@@ -436,11 +424,11 @@ void TestNumericEdit::otherWindowTakingTheKeyboardIsNotALeave()
     QWidget other;
     other.resize(80, 40);
     other.show();
-    QVERIFY(activate(other));
+    QVERIFY(testing::activate(other));
     QCOMPARE(left.count(), 0);
     QVERIFY(form.field->isEditing());
 
-    QVERIFY(activate(form.window));
+    QVERIFY(testing::activate(form.window));
     QCOMPARE(QApplication::focusWidget(), form.field);
     QCOMPARE(entered.count(), 1);
     QCOMPARE(form.field->text(), QStringLiteral("7"));
@@ -462,11 +450,11 @@ void TestNumericEdit::focusMovedWhileWindowInactiveStillLeaves()
     QWidget other;
     other.resize(80, 40);
     other.show();
-    QVERIFY(activate(other));
+    QVERIFY(testing::activate(other));
     form.before->setFocus(Qt::OtherFocusReason);
     QCOMPARE(left.count(), 0);
 
-    QVERIFY(activate(form.window));
+    QVERIFY(testing::activate(form.window));
     QCOMPARE(QApplication::focusWidget(), form.before);
     QCOMPARE(left.count(), 1);
     QVERIFY(!form.field->isEditing());

@@ -1,5 +1,6 @@
 // The whole-number spin field: reading its text, stepping, the key filter, clamping when the
 // focus leaves, and arrows that leave the focus where it was.
+#include "ActiveWindow.h"
 #include "FakePlatform.h"
 #include "SpinEdit.h"
 #include "TurkishLocale.h"
@@ -43,13 +44,7 @@ struct Form {
 
     SpinEdit* spin(const QString& name) { return name == QLatin1String("ORAN") ? oran : aao; }
 
-    bool show()
-    {
-        window.show();
-        QApplication::setActiveWindow(&window);
-        window.activateWindow();
-        return QTest::qWaitForWindowActive(&window);
-    }
+    bool show() { return testing::showActive(window); }
 
     // Into the field as a click would bring it, with its text selected so typing replaces it.
     bool enter(SpinEdit* spin)

@@ -1,5 +1,6 @@
 // The plain text field: characters outside code page 1254 never get in, by any road; focus
 // signals only for real moves of the focus.
+#include "ActiveWindow.h"
 #include "FakePlatform.h"
 #include "TextEdit.h"
 #include "TurkishLocale.h"
@@ -35,21 +36,8 @@ struct Form {
         window.resize(180, 100);
     }
 
-    bool show()
-    {
-        window.show();
-        QApplication::setActiveWindow(&window);
-        window.activateWindow();
-        return QTest::qWaitForWindowActive(&window);
-    }
+    bool show() { return testing::showActive(window); }
 };
-
-bool activate(QWidget& window)
-{
-    QApplication::setActiveWindow(&window);
-    window.activateWindow();
-    return QTest::qWaitForWindowActive(&window);
-}
 
 // One key event per character (a surrogate pair stays together), as a keyboard layout or an
 // on-screen keyboard would send them; QTest::keyClicks only knows Latin-1.
@@ -228,8 +216,8 @@ void TestTextEdit::focusSignalsOnlyForRealMoves()
     QWidget other;
     other.resize(80, 40);
     other.show();
-    QVERIFY(activate(other));
-    QVERIFY(activate(form.window));
+    QVERIFY(testing::activate(other));
+    QVERIFY(testing::activate(form.window));
     QCOMPARE(QApplication::focusWidget(), form.field);
     QCOMPARE(entered.count(), 1);
     QCOMPARE(left.count(), 0);
@@ -241,9 +229,9 @@ void TestTextEdit::focusSignalsOnlyForRealMoves()
     // Moved by the program while the window is inactive, as right after a message box.
     form.field->setFocus(Qt::OtherFocusReason);
     QCOMPARE(entered.count(), 2);
-    QVERIFY(activate(other));
+    QVERIFY(testing::activate(other));
     form.before->setFocus(Qt::OtherFocusReason);
-    QVERIFY(activate(form.window));
+    QVERIFY(testing::activate(form.window));
     QCOMPARE(QApplication::focusWidget(), form.before);
     QCOMPARE(left.count(), 2);
 }

@@ -1,3 +1,4 @@
+#include "ActiveWindow.h"
 #include "FakePlatform.h"
 #include "InvoicePage.h"
 #include "LongDoubleOutput.h"
@@ -51,9 +52,7 @@ private slots:
         window->resize(466, 472);
         page = new InvoicePage(window.get());
         page->setGeometry(0, 0, 466, 472);
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QVERIFY(fatura::testing::showActive(*window));
     }
 
     void cleanup()
