@@ -153,6 +153,40 @@ std::uint32_t BTree::take(Iterator& it, std::uint32_t max, std::vector<unsigned 
     return count;
 }
 
+namespace {
+
+// The first of count sorted entries that sorts above entry, or at or above it when pastEqual
+// is false.
+template <typename EntryAt>
+std::uint32_t bound(const IndexKey& key, std::uint32_t count, const unsigned char* entry, EntryAt at, bool pastEqual)
+{
+    std::uint32_t lo = 0;
+    std::uint32_t hi = count;
+    while (lo < hi) {
+        const std::uint32_t mid = (lo + hi) / 2;
+        const int c = key.compare(at(mid), entry);
+        if (c < 0 || (pastEqual && c == 0))
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+} // namespace
+
+BTree::Node BTree::descendToLeaf(std::uint32_t page, const unsigned char* entry,
+                                 std::vector<std::pair<std::uint32_t, std::uint32_t>>& path)
+{
+    Node n = node(page, 0);
+    while (!n.leaf) {
+        const std::uint32_t at = bound(key_, n.count, entry, [&](std::uint32_t i) { return separator(n, i); }, true);
+        path.emplace_back(n.number, at);
+        n = node(child(n, at), path.size());
+    }
+    return n;
+}
+
 void BTree::insert(const unsigned char* entry)
 {
     std::uint32_t page = file_.root(index_);
@@ -161,30 +195,9 @@ void BTree::insert(const unsigned char* entry)
         file_.setRoot(index_, page);
     }
     std::vector<std::pair<std::uint32_t, std::uint32_t>> path;
-    Node n = node(page, 0);
-    while (!n.leaf) {
-        std::uint32_t lo = 0;
-        std::uint32_t hi = n.count;
-        while (lo < hi) {
-            const std::uint32_t mid = (lo + hi) / 2;
-            if (key_.compare(separator(n, mid), entry) <= 0)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        path.emplace_back(n.number, lo);
-        n = node(child(n, lo), path.size());
-    }
+    Node n = descendToLeaf(page, entry, path);
 
-    std::uint32_t lo = 0;
-    std::uint32_t hi = n.count;
-    while (lo < hi) {
-        const std::uint32_t mid = (lo + hi) / 2;
-        if (key_.compare(leafEntry(n, mid), entry) <= 0)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
+    const std::uint32_t lo = bound(key_, n.count, entry, [&](std::uint32_t i) { return leafEntry(n, i); }, true);
     if (lo > 0 && key_.compare(leafEntry(n, lo - 1), entry) == 0)
         file_.invalid();
 
@@ -291,29 +304,8 @@ bool BTree::erase(const unsigned char* entry)
     if (page == 0)
         return false;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> path;
-    Node n = node(page, 0);
-    while (!n.leaf) {
-        std::uint32_t lo = 0;
-        std::uint32_t hi = n.count;
-        while (lo < hi) {
-            const std::uint32_t mid = (lo + hi) / 2;
-            if (key_.compare(separator(n, mid), entry) <= 0)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        path.emplace_back(n.number, lo);
-        n = node(child(n, lo), path.size());
-    }
-    std::uint32_t lo = 0;
-    std::uint32_t hi = n.count;
-    while (lo < hi) {
-        const std::uint32_t mid = (lo + hi) / 2;
-        if (key_.compare(leafEntry(n, mid), entry) < 0)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
+    Node n = descendToLeaf(page, entry, path);
+    const std::uint32_t lo = bound(key_, n.count, entry, [&](std::uint32_t i) { return leafEntry(n, i); }, false);
     if (lo == n.count || key_.compare(leafEntry(n, lo), entry) != 0)
         return false;
 

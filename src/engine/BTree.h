@@ -66,6 +66,9 @@ private:
     };
 
     Node node(std::uint32_t number, std::size_t depth);
+    // From page down to the leaf where entry belongs, noting each page and child taken.
+    Node descendToLeaf(std::uint32_t page, const unsigned char* entry,
+                       std::vector<std::pair<std::uint32_t, std::uint32_t>>& path);
     void enter(Iterator& it, std::uint32_t page, std::uint32_t position);
     void settleForward(Iterator& it);
     void settleBackward(Iterator& it);
