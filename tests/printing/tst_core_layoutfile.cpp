@@ -1,4 +1,5 @@
 #include "FileError.h"
+#include "FileFixtures.h"
 #include "LayoutFile.h"
 
 #include <QDir>
@@ -11,6 +12,10 @@
 #include <unistd.h>
 
 using namespace fatura;
+
+using fatura::testing::errorOf;
+using fatura::testing::readAll;
+using fatura::testing::writeBytes;
 
 namespace {
 
@@ -49,29 +54,6 @@ QByteArray expectedDefaultFile()
     for (const char* line : lines)
         bytes += QByteArray(line) + "\r\n";
     return bytes;
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
-QString errorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const FileError& e) {
-        return QString::fromUtf8(e.what());
-    }
-    return QStringLiteral("<no error>");
 }
 
 int entryOf(const char* key)

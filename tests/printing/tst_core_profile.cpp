@@ -1,4 +1,5 @@
 #include "FileError.h"
+#include "FileFixtures.h"
 #include "ProfileText.h"
 
 #include <QDir>
@@ -12,6 +13,10 @@
 using fatura::FileError;
 using fatura::ProfileText;
 
+using fatura::testing::errorOf;
+using fatura::testing::readAll;
+using fatura::testing::writeBytes;
+
 namespace {
 
 // A byte string literal with its NUL bytes, without counting them by hand.
@@ -19,29 +24,6 @@ template <qsizetype N>
 QByteArray raw(const char (&s)[N])
 {
     return QByteArray(s, N - 1);
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
-QString errorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const FileError& e) {
-        return QString::fromUtf8(e.what());
-    }
-    return QStringLiteral("<no error>");
 }
 
 } // namespace
