@@ -92,6 +92,17 @@ void makeArchive(const QString& folder)
     createTable(folder.toStdString(), kInvoiceTableName, invoiceTableDefinition());
 }
 
+// An archive holding one invoice, with either of its two files taken away.
+void archiveWithOneInvoice(const QTemporaryDir& dir, bool keepData, bool keepIndex)
+{
+    makeArchive(dir.path());
+    appendInvoices(dir.path(), {{"01.02.2025", "Gülşen Öztürk", "", 118.0}});
+    if (!keepData)
+        QVERIFY(QFile::remove(dir.filePath("fatura.dat")));
+    if (!keepIndex)
+        QVERIFY(QFile::remove(dir.filePath("fatura.idx")));
+}
+
 enum class Damage { FlipTextByte, FlipPaddingByte, FlipHashByte, MarkSlotDeleted, CutDataByOneByte, CutDataToDescriptors, CutIndex };
 
 } // namespace
@@ -167,12 +178,7 @@ void TestTablo::createNeverOverwrites()
     QFETCH(QByteArray, says);
 
     QTemporaryDir dir;
-    makeArchive(dir.path());
-    appendInvoices(dir.path(), {{"01.02.2025", "Gülşen Öztürk", "", 118.0}});
-    if (!keepData)
-        QVERIFY(QFile::remove(dir.filePath("fatura.dat")));
-    if (!keepIndex)
-        QVERIFY(QFile::remove(dir.filePath("fatura.idx")));
+    archiveWithOneInvoice(dir, keepData, keepIndex);
     const auto before = snapshot(dir.path());
 
     const Run run = tablo(QStringList{"create"} + options + QStringList{dir.path()});
@@ -197,12 +203,7 @@ void TestTablo::ifMissingLeavesAnyArchiveAlone()
     QFETCH(bool, keepIndex);
 
     QTemporaryDir dir;
-    makeArchive(dir.path());
-    appendInvoices(dir.path(), {{"01.02.2025", "Gülşen Öztürk", "", 118.0}});
-    if (!keepData)
-        QVERIFY(QFile::remove(dir.filePath("fatura.dat")));
-    if (!keepIndex)
-        QVERIFY(QFile::remove(dir.filePath("fatura.idx")));
+    archiveWithOneInvoice(dir, keepData, keepIndex);
     const auto before = snapshot(dir.path());
 
     for (int run = 1; run <= 2; ++run) {
