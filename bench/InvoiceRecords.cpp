@@ -1,6 +1,7 @@
 #include "InvoiceRecords.h"
 
 #include "Engine.h"
+#include "InvoiceSchema.h"
 #include "SayiOku.h"
 
 #include <QLocale>
@@ -88,7 +89,7 @@ const std::vector<Column>& invoiceColumns()
 {
     static const std::vector<Column> all = [] {
         std::vector<Column> result;
-        const engine::TableDefinition definition = engine::invoiceTableDefinition();
+        const engine::TableDefinition definition = archive::invoiceTableDefinition();
         for (const engine::FieldDef& field : definition.fields) {
             if (field.kind == engine::FieldKind::AutoIncrement)
                 continue;

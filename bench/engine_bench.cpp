@@ -35,6 +35,7 @@
 // The engine has no positioning by record id, so the random records of EditPost and Delete are
 // visited in table order (ascending ids, the cursor moved forward with moveBy) by both sides.
 #include "Engine.h"
+#include "InvoiceSchema.h"
 #include "InvoiceRecords.h"
 
 #include <QString>
@@ -61,6 +62,7 @@
 
 namespace fs = std::filesystem;
 using namespace fatura::engine;
+using namespace fatura::archive;
 using namespace fatura::bench;
 
 namespace {

@@ -3,6 +3,7 @@
 #include "JsonText.h"
 
 #include "Engine.h"
+#include "InvoiceSchema.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +16,7 @@
 
 namespace fs = std::filesystem;
 using namespace fatura::engine;
+using namespace fatura::archive;
 
 namespace {
 

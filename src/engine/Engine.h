@@ -6,7 +6,7 @@
 // Usage:
 //
 //   using namespace fatura::engine;
-//   createTable(folder, kInvoiceTableName, invoiceTableDefinition());   // once, never overwrites
+//   createTable(folder, "fatura", definition);  // once, never overwrites
 //
 //   Cursor tfatura("tfatura");
 //   tfatura.open(folder, "fatura");           // EngineError 11010 when fatura.dat is missing
@@ -34,6 +34,5 @@
 #include "Cursor.h"
 #include "EngineError.h"
 #include "Env.h"
-#include "InvoiceSchema.h"
 #include "TableDefinition.h"
 #include "TableTools.h"

@@ -3,6 +3,7 @@
 // to the bytes of its files, and a check that a call fails with a given engine error.
 
 #include "Engine.h"
+#include "InvoiceSchema.h"
 #include "MemEnv.h"
 
 #include <QTest>
@@ -15,6 +16,8 @@
 namespace enginetest {
 
 using namespace fatura::engine;
+using fatura::archive::invoiceTableDefinition;
+using fatura::archive::kInvoiceTableName;
 
 inline const std::string kFolder = "/db/";
 

@@ -1,6 +1,7 @@
 // The `tablo` tool as the build and a user run it: a separate process, judged by its exit code,
 // its output and what it leaves in the folder. Tables are filled through the engine itself.
 #include "Engine.h"
+#include "InvoiceSchema.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <string>
 
 using namespace fatura::engine;
+using namespace fatura::archive;
 
 namespace {
 

@@ -4,7 +4,9 @@
 
 #include "TableDefinition.h"
 
-namespace fatura::engine {
+namespace fatura::archive {
+
+using engine::TableDefinition;
 
 inline constexpr const char* kInvoiceTableName = "fatura";
 
@@ -13,4 +15,4 @@ inline constexpr const char* kInvoiceTableName = "fatura";
 // locale "ANSI Standard".
 TableDefinition invoiceTableDefinition();
 
-} // namespace fatura::engine
+} // namespace fatura::archive

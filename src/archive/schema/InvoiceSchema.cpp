@@ -2,7 +2,9 @@
 
 #include <string>
 
-namespace fatura::engine {
+namespace fatura::archive {
+
+using namespace engine;
 
 namespace {
 
@@ -60,4 +62,4 @@ TableDefinition invoiceTableDefinition()
     return table;
 }
 
-} // namespace fatura::engine
+} // namespace fatura::archive
