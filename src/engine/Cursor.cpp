@@ -397,6 +397,39 @@ struct Cursor::Impl {
         }
     }
 
+    bool gotoRecordId(std::int32_t recordId)
+    {
+        Table& t = open();
+        leaveEditing();
+        t.refresh();
+        const IndexKey& key = t.key(0);
+        if (key.parts().size() == 1 && key.parts()[0].recordId) {
+            const int direction = key.parts()[0].descending ? -1 : 1;
+            BTree& tree = t.primary();
+            BTree::Iterator it = tree.lowerBound([&](const unsigned char* e) {
+                const std::int32_t id = key.recordIdOf(e);
+                return direction * (id < recordId ? -1 : (id == recordId ? 0 : 1));
+            });
+            if (!it.valid())
+                return false;
+            const unsigned char* e = tree.entry(it);
+            if (key.recordIdOf(e) != recordId)
+                return false;
+            load(RecordBytes(e, e + key.entrySize()));
+            bof = eof = false;
+            return true;
+        }
+        RecordBytes image;
+        t.scan([&](std::uint32_t, const unsigned char* bytes) {
+            if (image.empty() && get<std::int32_t>(bytes, kSlotRecordId) == recordId)
+                image.assign(bytes, bytes + t.recordLength());
+        });
+        if (image.empty())
+            return false;
+        adopt(image);
+        return true;
+    }
+
     bool locate(const std::vector<std::string>& names, const std::vector<Value>& values, bool caseInsensitive,
                 bool partialKey);
 };
@@ -594,6 +627,8 @@ void Cursor::first() { d_->first(); }
 void Cursor::last() { d_->last(); }
 bool Cursor::next() { return d_->step(true); }
 bool Cursor::prior() { return d_->step(false); }
+
+bool Cursor::gotoRecordId(std::int32_t recordId) { return d_->gotoRecordId(recordId); }
 
 int Cursor::moveBy(int distance)
 {

@@ -94,6 +94,11 @@ public:
     bool next();
     bool prior();
     int moveBy(int distance); // records actually moved, negative toward the front
+    // Makes the record with this RecordID current and returns true; false, with the cursor
+    // where it was, when no record has it. One B-tree lookup when the primary index is keyed on
+    // RecordID alone, else one pass over the data file. A pending insert or edit is handled as
+    // by a move.
+    bool gotoRecordId(std::int32_t recordId);
 
     void append();       // insert state with an empty record (field defaults applied)
     void edit();         // re-reads and locks the current record; on an empty table: append()
