@@ -49,7 +49,6 @@ public:
         if (table.readOnly_)
             throw EngineError::make(errc::AccessDenied, table.name_);
         table.locks_->lockTable();
-        ++table.generation_;
         try {
             table.refresh();
         } catch (...) {
@@ -256,206 +255,6 @@ const unsigned char* Table::record(std::uint32_t slot, std::int32_t recordId)
     return r;
 }
 
-namespace {
-
-// A stored text's first bytes against a search text: -1 when they differ, 0 when they are
-// equal and nothing beyond them counts, 1 when equal so far but the rest decides.
-int comparePrefix(const unsigned char* prefix, const unsigned char* search, std::size_t limit, bool caseInsensitive)
-{
-    const std::size_t n = std::min(limit, LocateCache::kPrefix);
-    for (std::size_t i = 0; i < n; ++i) {
-        unsigned char a = prefix[i];
-        unsigned char b = search[i];
-        if (caseInsensitive) {
-            a = cp1254::kUpper[a];
-            b = cp1254::kUpper[b];
-        }
-        if (a != b)
-            return -1;
-        if (a == 0)
-            return 0;
-    }
-    return limit <= LocateCache::kPrefix ? 0 : 1;
-}
-
-} // namespace
-
-void Table::readInOrder(const std::vector<std::pair<std::uint32_t, std::int32_t>>& records,
-                        const std::function<bool(std::uint32_t, const unsigned char*)>& f)
-{
-    if (records.empty())
-        return;
-    const std::uint32_t length = recordLength();
-    std::uint32_t low = records.front().first;
-    std::uint32_t high = low;
-    for (const auto& r : records) {
-        low = std::min(low, r.first);
-        high = std::max(high, r.first);
-    }
-    const std::size_t span = std::size_t(high - low + 1) * length;
-    // Records appended one after another lie in slot order: one read covers them all.
-    if (span <= 2 * records.size() * length + kScanBytes) {
-        scanBuffer_.resize(span);
-        data_.readSlots(low, high - low + 1, scanBuffer_.data());
-        for (const auto& [slot, recordId] : records) {
-            const unsigned char* rec = scanBuffer_.data() + std::size_t(slot - low) * length;
-            checkSlot(rec, slot, recordId);
-            if (!f(slot, rec))
-                return;
-        }
-        return;
-    }
-    scanBuffer_.resize(length);
-    for (const auto& [slot, recordId] : records) {
-        data_.readSlots(slot, 1, scanBuffer_.data());
-        checkSlot(scanBuffer_.data(), slot, recordId);
-        if (!f(slot, scanBuffer_.data()))
-            return;
-    }
-}
-
-bool Table::findByScan(const std::vector<const FieldLayout*>& fields, const unsigned char* search,
-                       bool caseInsensitive, std::size_t partialLength, RecordBytes& found)
-{
-    auto limitOf = [&](std::size_t i) {
-        return i + 1 == fields.size() && partialLength ? partialLength : std::size_t(fields[i]->width);
-    };
-    auto matches = [&](const unsigned char* rec) {
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            const FieldLayout& f = *fields[i];
-            const std::size_t partial = i + 1 == fields.size() ? partialLength : 0;
-            if (compareFieldValues(rec + f.offset, search + f.offset, f, caseInsensitive, partial) != 0)
-                return false;
-        }
-        return true;
-    };
-    const std::size_t batch = std::max<std::size_t>(1, kScanBytes / recordLength());
-    bool hit = false;
-    std::vector<std::pair<std::uint32_t, std::int32_t>> pending;
-    // Reads the records in pending and takes the first that matches.
-    auto resolve = [&] {
-        readInOrder(pending, [&](std::uint32_t, const unsigned char* rec) {
-            if (matches(rec)) {
-                found.assign(rec, rec + recordLength());
-                hit = true;
-            }
-            return !hit;
-        });
-        pending.clear();
-        return hit;
-    };
-
-    const bool allText = std::all_of(fields.begin(), fields.end(), [](const FieldLayout* f) { return f->isText(); });
-    LocateCache* cache = allText ? &locateCache_ : nullptr;
-    if (cache && !cache->covers(generation_, fields))
-        cache->start(generation_, fields);
-
-    // The records the cache holds, in order: those their first bytes leave open are read.
-    std::vector<int> positions;
-    for (const FieldLayout* f : fields)
-        positions.push_back(cache ? cache->position(*f) : -1);
-    for (std::size_t i = 0; cache && i < cache->size(); ++i) {
-        bool decided = true;
-        bool differs = false;
-        for (std::size_t k = 0; k < fields.size() && !differs; ++k) {
-            const int r = comparePrefix(cache->prefix(positions[k], i), search + fields[k]->offset + 1, limitOf(k),
-                                        caseInsensitive);
-            differs = r < 0;
-            decided = decided && r == 0;
-        }
-        if (differs)
-            continue;
-        if (decided) {
-            if (resolve())
-                return true;
-            pending.emplace_back(cache->slot(i), cache->recordId(i));
-            readInOrder(pending, [&](std::uint32_t, const unsigned char* rec) {
-                found.assign(rec, rec + recordLength());
-                return false;
-            });
-            return true;
-        }
-        pending.emplace_back(cache->slot(i), cache->recordId(i));
-        if (pending.size() >= batch && resolve())
-            return true;
-    }
-    if (resolve())
-        return true;
-    if (cache && cache->complete())
-        return false;
-
-    // On from the end of the cache (or the first record) in primary index order, a run of
-    // records at a time until one matches. The runs start short, so that a match near the
-    // start costs little, and grow to the size that reads best.
-    BTree& tree = primary();
-    const IndexKey& key = *keys_[0];
-    const std::size_t entrySize = key.entrySize();
-    BTree::Iterator it;
-    if (cache && !cache->lastEntry().empty()) {
-        const unsigned char* last = cache->lastEntry().data();
-        it = tree.lowerBound([&](const unsigned char* e) { return key.compare(e, last) <= 0 ? -1 : 1; });
-    } else {
-        it = tree.begin();
-    }
-    std::vector<unsigned char> entries;
-    bool caching = cache != nullptr;
-    std::size_t run = 8;
-    // The records are looked at where they lie in the file when it lets them be: copying every
-    // record out of it costs more than comparing the few bytes of the fields searched.
-    bool viewing = true;
-    struct ViewRelease {
-        DataFile& data;
-        ~ViewRelease() { data.releaseView(); }
-    } release{data_};
-    std::size_t added = 0;
-    auto visit = [&](std::uint32_t slot, const unsigned char* rec) {
-        if (caching && (caching = cache->add(slot, get<std::int32_t>(rec, kSlotRecordId), rec)))
-            ++added;
-        if (matches(rec)) {
-            found.assign(rec, rec + recordLength());
-            hit = true;
-        }
-        return !hit;
-    };
-    while (it.valid()) {
-        entries.clear();
-        while (it.valid() && entries.size() < run * entrySize)
-            tree.take(it, static_cast<std::uint32_t>(run - entries.size() / entrySize), entries);
-        added = 0;
-        std::size_t at = 0;
-        for (; viewing && at < entries.size(); at += entrySize) {
-            const std::uint32_t slot = key.slotOf(entries.data() + at);
-            const unsigned char* rec = data_.viewSlot(slot);
-            if (!rec) {
-                viewing = false;
-                break;
-            }
-            checkSlot(rec, slot, key.recordIdOf(entries.data() + at));
-            if (!visit(slot, rec))
-                break;
-        }
-        if (!viewing) {
-            for (; at < entries.size(); at += entrySize)
-                pending.emplace_back(key.slotOf(entries.data() + at), key.recordIdOf(entries.data() + at));
-            readInOrder(pending, visit);
-            pending.clear();
-        }
-        if (added > 0)
-            cache->setLastEntry(entries.data() + (added - 1) * entrySize, entrySize);
-        if (hit)
-            return true;
-        const std::size_t longest = viewing ? kViewRun : batch;
-        // A search that got this far is likely to go on through much of the table.
-        if (caching && run < longest && run * 4 >= longest)
-            cache->reserve(data_.recordCount() - std::min<std::size_t>(cache->size(), data_.recordCount()));
-        run = std::min(run * 4, longest);
-        index_.trim();
-    }
-    if (caching)
-        cache->markComplete();
-    return false;
-}
-
 const unsigned char* Table::peek(std::uint32_t slot)
 {
     if (slot == 0 || slot >= data_.nextSlot())
@@ -557,6 +356,7 @@ void Table::insert(RecordBytes& record)
         trees_[k]->insert(entry.data());
     }
     index_.flush();
+    keepLocateCacheOnInsert(record.data());
 }
 
 void Table::update(const Digest& expected, RecordBytes& record)
@@ -592,6 +392,7 @@ void Table::update(const Digest& expected, RecordBytes& record)
     }
     index_.flush();
     data_.writeHeader(env_.localTimeDays());
+    keepLocateCacheOnUpdate(record.data());
 }
 
 void Table::erase(std::uint32_t slot, std::int32_t recordId, const Digest& expected, bool compareHash)
@@ -619,6 +420,7 @@ void Table::erase(std::uint32_t slot, std::int32_t recordId, const Digest& expec
     data_.setFreeHead(slot);
     data_.setRecordCount(data_.recordCount() - 1);
     data_.writeHeader(env_.localTimeDays());
+    keepLocateCacheOnErase(slot, recordId);
 }
 
 } // namespace fatura::engine

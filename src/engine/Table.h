@@ -93,10 +93,39 @@ private:
     bool createIndexFile(const std::string& path, Share share);
     void buildTrees();
     void rebuildIndexes();
-    // Reads the records (slot, RecordID) and calls f(slot, bytes) for each in the given order
-    // while it returns true. 12036 for a slot that does not hold that record.
-    void readInOrder(const std::vector<std::pair<std::uint32_t, std::int32_t>>& records,
-                     const std::function<bool(std::uint32_t, const unsigned char*)>& f);
+    // What a locate without an index looks for, and how a record is compared with it.
+    struct ScanSearch {
+        const std::vector<const FieldLayout*>& fields;
+        const unsigned char* search;
+        bool caseInsensitive;
+        std::size_t partialLength;
+
+        bool matches(const unsigned char* record) const;
+        // How many leading characters of field i count.
+        std::size_t limitOf(std::size_t i) const;
+    };
+    enum class CacheAnswer { Found, Missing, ReadOn };
+    using RecordRef = std::pair<std::uint32_t, std::int32_t>; // slot, RecordID
+
+    // The phases of findByScan: what the locate cache answers, then reading on from its end.
+    CacheAnswer searchLocateCache(LocateCache& cache, const ScanSearch& s, RecordBytes& found);
+    bool searchOnward(LocateCache* cache, const ScanSearch& s, RecordBytes& found);
+    // Reads the records and calls f(slot, bytes) for each in the given order while it returns
+    // true. 12036 for a slot that does not hold that record.
+    template <typename F>
+    void readInOrder(const std::vector<RecordRef>& records, F&& f);
+
+    // The locate cache follows this process's complete changes instead of being dropped; each
+    // runs last in the change it follows, and never throws.
+    void keepLocateCacheOnInsert(const unsigned char* record) noexcept;
+    void keepLocateCacheOnUpdate(const unsigned char* record) noexcept;
+    void keepLocateCacheOnErase(std::uint32_t slot, std::int32_t recordId) noexcept;
+    bool primaryOnRecordIdAlone() const;
+    RecordBytes primaryEntryOf(const unsigned char* record, std::uint32_t slot, std::int32_t recordId) const;
+    // Where a record with this primary entry stands, or would stand, among those held.
+    std::size_t locateCachePosition(const unsigned char* entry) const;
+    // Whether the records the cache holds reach as far as this primary entry.
+    bool locateCacheReaches(const unsigned char* entry) const;
     // 12036 unless the slot image is in use and holds that record.
     void checkSlot(const unsigned char* rec, std::uint32_t slot, std::int32_t recordId) const
     {
@@ -122,12 +151,25 @@ private:
     bool readOnly_ = false;
     bool rebuilt_ = false;
     bool stale_ = false;
-    std::uint64_t generation_ = 0; // moves with every change made or noticed
-    LocateCache locateCache_{6u << 20};
+    // Moves with every change noticed from another process, or left half-done by this one.
+    std::uint64_t generation_ = 0;
+    // Room for the first bytes of four searched fields of 100,000 records.
+    LocateCache locateCache_{8u << 20};
     std::vector<unsigned char> scanBuffer_;
     static constexpr std::uint32_t kScanBytes = 256u << 10;
-    // Index entries taken at a time when the records are looked at in place.
-    static constexpr std::size_t kViewRun = 1024;
+    // A locate reads at most this much at a time: the run stays in the processor's cache
+    // between the read and the look at each record.
+    static constexpr std::uint32_t kRunBytes = 128u << 10;
+    // Slots closer than this in a run are read through in one read.
+    static constexpr std::uint32_t kGapBytes = 8u << 10;
+    struct ReadGroup {
+        std::uint32_t first;
+        std::uint32_t last;
+        std::size_t at; // in scanBuffer_
+    };
+    std::vector<std::size_t> runOrder_;
+    std::vector<std::size_t> runOffsets_;
+    std::vector<ReadGroup> runGroups_;
 
 };
 
