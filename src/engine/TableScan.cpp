@@ -290,8 +290,6 @@ void Table::keepLocateCacheOnInsert(const unsigned char* record) noexcept
             return;
         }
         cache.insertAt(at, slot, recordId, record);
-        if (at + 1 == cache.size())
-            cache.setLastEntry(entry.data(), entry.size());
         if (cache.overBudget()) {
             const std::size_t keep = cache.size() - 1;
             const RecordBytes last = keep > 0 ? primaryEntryOf(nullptr, cache.slot(keep - 1), cache.recordId(keep - 1))
