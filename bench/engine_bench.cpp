@@ -30,7 +30,10 @@
 //   that nothing the engine keeps about an unchanged table between locates helps it; SQLite keeps
 //   its connection and prepared statement, which can only favour SQLite.
 //   Engine/LocatePrefixRepeated keeps the cursor open, as the find dialog does while the user
-//   types one letter after another.
+//   types one letter after another. Engine/LocateAfterOwnPost keeps it open too, and before each
+//   timed locate the same cursor saves an invoice (an edit of an early one and an append in
+//   turn, neither matching): the first keystroke in the find dialog after "KAYDET". Its SQLite
+//   counterpart runs an UPDATE or an INSERT on its connection before each timed search.
 //
 // The engine has no positioning by record id, so the random records of EditPost and Delete are
 // visited in table order (ascending ids, the cursor moved forward with moveBy) by both sides.
@@ -517,6 +520,89 @@ void SqliteLocatePrefix(benchmark::State& state, Durability durability, std::str
     }
 }
 
+// The invoice the saves of LocateAfterOwnPost edit: before every planted one, so that it lies
+// within what a locate has looked at.
+constexpr std::int32_t kEditedId = 500;
+
+void EngineLocateAfterOwnPost(benchmark::State& state, std::string search, std::int32_t expectedId)
+{
+    TempFolder folder;
+    copyEngineTable(kTableRecords, folder.path());
+    const Dataset& data = Dataset::get();
+    const std::string& planted =
+        expectedId ? data.record(std::size_t(expectedId) - 1)[columnIndex("SAYIN1")].cp1254 : search;
+    const std::vector<std::string> fields{"SAYIN1"};
+    std::vector<std::vector<fatura::engine::Value>> values;
+    for (const std::string& spelling : spellings(search))
+        values.push_back({spelling});
+    Cursor cursor;
+    cursor.open(folder.folder(), kInvoiceTableName);
+    cursor.locate(fields, values[0], true, true);
+    std::size_t turn = 0;
+    for (auto _ : state) {
+        if (turn % 2 == 0) {
+            if (!cursor.gotoRecordId(kEditedId)) {
+                state.SkipWithError("the edited invoice is gone");
+                break;
+            }
+            cursor.edit();
+            writeEngineRecord(cursor, data.replacement(turn));
+            cursor.post();
+        } else {
+            appendEngineRecord(cursor, data.replacement(turn));
+        }
+        const auto start = Clock::now();
+        const bool found = cursor.locate(fields, values[turn++ % values.size()], true, true);
+        state.SetIterationTime(secondsSince(start));
+        const std::int32_t id = found ? cursor.currentRecordId() : 0;
+        if (id != expectedId || (found && cursor.getText("SAYIN1") != planted)) {
+            state.SkipWithError(locateMismatch(id, expectedId).c_str());
+            break;
+        }
+    }
+}
+
+void SqliteLocateAfterOwnPost(benchmark::State& state, Durability durability, std::string search,
+                              std::int64_t expectedId)
+{
+    TempFolder folder;
+    copySqliteTable(kTableRecords, durability, folder.path());
+    const Dataset& data = Dataset::get();
+    const std::string& planted =
+        expectedId ? data.record(std::size_t(expectedId) - 1)[columnIndex("SAYIN1")].utf8 : search;
+    Database db(folder.path() / "fatura.db", durability);
+    Statement locate(db.get(), "SELECT REC_ID, SAYIN1 FROM fatura WHERE SAYIN1 LIKE ?1 || '%' ORDER BY REC_ID LIMIT 1");
+    Statement update(db.get(), updateSql());
+    Statement insert(db.get(), insertSql());
+    const int idParameter = int(invoiceColumns().size()) + 1;
+    const std::vector<std::string> texts = spellings(search);
+    std::size_t turn = 0;
+    for (auto _ : state) {
+        if (turn % 2 == 0) {
+            bindInvoice(update, data.replacement(turn));
+            sqlite3_bind_int64(update.get(), idParameter, kEditedId);
+            update.step();
+            update.reset();
+        } else {
+            bindInvoice(insert, data.replacement(turn));
+            insert.step();
+            insert.reset();
+        }
+        const std::string& text = texts[turn++ % texts.size()];
+        const auto start = Clock::now();
+        sqlite3_bind_text(locate.get(), 1, text.data(), int(text.size()), SQLITE_STATIC);
+        const bool found = locate.step();
+        const std::int64_t id = found ? sqlite3_column_int64(locate.get(), 0) : 0;
+        const bool same = !found || planted == reinterpret_cast<const char*>(sqlite3_column_text(locate.get(), 1));
+        locate.reset();
+        state.SetIterationTime(secondsSince(start));
+        if (id != expectedId || !same) {
+            state.SkipWithError(locateMismatch(id, expectedId).c_str());
+            break;
+        }
+    }
+}
+
 void EngineOpenCount(benchmark::State& state, std::size_t records)
 {
     TempFolder folder;
@@ -821,6 +907,15 @@ void registerAll()
             RegisterBenchmark(sqliteName("LocatePrefix", d, std::string("/") + s.label), SqliteLocatePrefix, d,
                               std::string(s.text), s.expectedId)
                 ->UseRealTime()->Unit(benchmark::kMicrosecond);
+    }
+    for (const Search& s : searches) {
+        RegisterBenchmark(std::string("Engine/LocateAfterOwnPost/") + s.label, EngineLocateAfterOwnPost,
+                          std::string(s.text), std::int32_t(s.expectedId))
+            ->UseManualTime()->Unit(benchmark::kMicrosecond);
+        for (Durability d : durabilities)
+            RegisterBenchmark(sqliteName("LocateAfterOwnPost", d, std::string("/") + s.label), SqliteLocateAfterOwnPost,
+                              d, std::string(s.text), s.expectedId)
+                ->UseManualTime()->Unit(benchmark::kMicrosecond);
     }
 
     for (std::size_t records : {std::size_t(1000), std::size_t(10000), kTableRecords}) {
