@@ -432,6 +432,18 @@ struct Cursor::Impl {
 
     bool locate(const std::vector<std::string>& names, const std::vector<Value>& values, bool caseInsensitive,
                 bool partialKey);
+
+    void expectLocates(const std::vector<std::string>& names)
+    {
+        Table& t = open();
+        std::vector<const FieldLayout*> fields;
+        for (const std::string& name : names) {
+            const FieldLayout& f = field(name);
+            if (f.isText())
+                fields.push_back(&f);
+        }
+        t.expectLocates(fields);
+    }
 };
 
 bool Cursor::Impl::locate(const std::vector<std::string>& names, const std::vector<Value>& values,
@@ -730,6 +742,11 @@ bool Cursor::locate(const std::vector<std::string>& fields, const std::vector<Va
                     bool partialKey)
 {
     return d_->locate(fields, values, caseInsensitive, partialKey);
+}
+
+void Cursor::expectLocates(const std::vector<std::string>& fields)
+{
+    d_->expectLocates(fields);
 }
 
 bool Cursor::locate(std::string_view field, std::string_view text, bool caseInsensitive, bool partialKey)

@@ -32,7 +32,7 @@ void LocateCache::clear()
     lastEntry_.clear();
 }
 
-void LocateCache::start(std::uint64_t generation, const std::vector<const FieldLayout*>& fields)
+void LocateCache::remember(const std::vector<const FieldLayout*>& fields)
 {
     std::vector<FieldLayout> wanted;
     for (const FieldLayout& old : fields_) {
@@ -49,8 +49,20 @@ void LocateCache::start(std::uint64_t generation, const std::vector<const FieldL
     clear();
     fields_ = std::move(wanted);
     prefixes_.assign(fields_.size(), {});
+}
+
+void LocateCache::start(std::uint64_t generation, const std::vector<const FieldLayout*>& fields)
+{
+    remember(fields);
     generation_ = generation;
     valid_ = true;
+}
+
+void LocateCache::expect(const std::vector<const FieldLayout*>& fields)
+{
+    if (std::all_of(fields.begin(), fields.end(), [this](const FieldLayout* f) { return position(*f) >= 0; }))
+        return;
+    remember(fields);
 }
 
 void LocateCache::reserve(std::size_t records)

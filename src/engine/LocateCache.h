@@ -35,6 +35,9 @@ public:
     // before (up to kMaxFields), so that moving between search boxes, or the first search
     // after another process changed the table, fills them all in one pass.
     void start(std::uint64_t generation, const std::vector<const FieldLayout*>& fields);
+    // Makes these fields (up to kMaxFields) the ones the next start keeps, with those asked for
+    // most recently before; drops what is held unless it has them all already.
+    void expect(const std::vector<const FieldLayout*>& fields);
     // Room for this many more records (as far as the budget goes), so that adding them one by
     // one does not copy what is held over and over.
     void reserve(std::size_t records);
@@ -73,6 +76,7 @@ public:
     void clear();
 
 private:
+    void remember(const std::vector<const FieldLayout*>& fields);
     std::size_t bytesPerRecord() const { return sizeof(std::uint32_t) + sizeof(std::int32_t) + fields_.size() * kPrefix; }
     void copyPrefix(std::size_t field, const unsigned char* record, unsigned char* to) const;
 

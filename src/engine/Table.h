@@ -72,6 +72,9 @@ public:
     bool findByScan(const std::vector<const FieldLayout*>& fields, const unsigned char* search,
                     bool caseInsensitive, std::size_t partialLength, RecordBytes& found);
 
+    // Text fields the coming findByScan calls will search: the locate cache keeps them all.
+    void expectLocates(const std::vector<const FieldLayout*>& fields) { locateCache_.expect(fields); }
+
     // record: a full slot image; the system fields and auto-increment values are filled in.
     void insert(RecordBytes& record);
     // Writes record over its slot, which must still hold the copy whose hash is expected.

@@ -88,6 +88,7 @@ private slots:
     void locatesAgreeWithPlainSearchAcrossOwnChanges();
     void locateAfterOwnChangeReadsNoRecordsAgain_data();
     void locateAfterOwnChangeReadsNoRecordsAgain();
+    void namedFieldsAreKeptFromTheFirstLocate();
     void changesThroughAnotherTableObjectAreSeen_data();
     void changesThroughAnotherTableObjectAreSeen();
     void damagedRecordMetWhileSearchingIsAnEngineError_data();
@@ -262,6 +263,26 @@ void LocateTest::locateAfterOwnChangeReadsNoRecordsAgain()
     QCOMPARE(got, found);
     if (found)
         QCOMPARE(c.getText("NOT").substr(0, 5), std::string(change == "insert" ? "Kuzey" : "KUZEY"));
+}
+
+// The find dialog names its search boxes before the first search; the first search in another
+// box then answers from what the first one kept.
+void LocateTest::namedFieldsAreKeptFromTheFirstLocate()
+{
+    MemTable t;
+    FaultInjectionEnv env(t.env);
+    Cursor c;
+    c.open(kFolder, t.name, {&env});
+    for (int i = 0; i < 600; ++i)
+        t.add(c, "ad " + std::to_string(i), "not " + std::to_string(i));
+    c.expectLocates({"AD", "NOT"});
+    QVERIFY(!c.locate("NOT", "zzz", true, true));
+    env.addFault({FaultInjectionEnv::Op::Read, "fatura.dat", EIO, 2, -1});
+    bool found = false;
+    QCOMPARE(engineErrorOf([&] { found = c.locate("AD", "AD 59", true, false); }), 0u);
+    env.clearFaults();
+    QVERIFY(found);
+    QCOMPARE(c.currentRecordId(), 60);
 }
 
 void LocateTest::changesThroughAnotherTableObjectAreSeen_data()
