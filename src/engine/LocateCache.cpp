@@ -94,9 +94,15 @@ bool LocateCache::add(std::uint32_t slot, std::int32_t recordId, const unsigned 
     recordIds_.push_back(recordId);
     for (std::size_t i = 0; i < fields_.size(); ++i) {
         std::vector<unsigned char>& prefixes = prefixes_[i];
-        const std::size_t at = prefixes.size();
-        prefixes.resize(at + kPrefix);
-        copyPrefix(i, record, prefixes.data() + at);
+        const FieldLayout& f = fields_[i];
+        // This runs for every record scanned: a wide field's bytes go in without zeroing first.
+        if (f.width >= kPrefix) {
+            prefixes.insert(prefixes.end(), record + f.offset + 1, record + f.offset + 1 + kPrefix);
+        } else {
+            const std::size_t at = prefixes.size();
+            prefixes.resize(at + kPrefix);
+            copyPrefix(i, record, prefixes.data() + at);
+        }
     }
     return true;
 }

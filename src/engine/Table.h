@@ -163,6 +163,8 @@ private:
     // A locate reads at most this much at a time: the run stays in the processor's cache
     // between the read and the look at each record.
     static constexpr std::uint32_t kRunBytes = 128u << 10;
+    // Records a locate's cache holds before it takes room for the rest of the table.
+    static constexpr std::size_t kReserveAfter = 4096;
     // Slots closer than this in a run are read through in one read.
     static constexpr std::uint32_t kGapBytes = 8u << 10;
     struct ReadGroup {

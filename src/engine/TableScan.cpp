@@ -142,6 +142,7 @@ bool Table::searchOnward(LocateCache* cache, const ScanSearch& s, RecordBytes& f
     std::vector<unsigned char> entries;
     std::vector<RecordRef> records;
     bool caching = cache != nullptr;
+    bool reserved = false;
     bool hit = false;
     std::size_t added = 0;
     auto visit = [&](std::uint32_t slot, const unsigned char* rec) {
@@ -166,9 +167,12 @@ bool Table::searchOnward(LocateCache* cache, const ScanSearch& s, RecordBytes& f
             cache->setLastEntry(entries.data() + (added - 1) * entrySize, entrySize);
         if (hit)
             return true;
-        // A search that got this far is likely to go on through much of the table.
-        if (caching && run < longest && run * 2 >= longest)
+        // A search that got this far is likely to go on through much of the table; one that
+        // stops early should not pay for taking the room.
+        if (caching && !reserved && cache->size() >= kReserveAfter) {
             cache->reserve(data_.recordCount() - std::min<std::size_t>(cache->size(), data_.recordCount()));
+            reserved = true;
+        }
         run = std::min(run * 2, longest);
         index_.trim();
     }
