@@ -183,8 +183,8 @@ bool Table::searchOnward(LocateCache* cache, const ScanSearch& s, RecordBytes& f
 
 // The records are read with plain reads into one buffer, slots lying close together in one
 // read: records appended one after another lie in slot order, so a run is mostly one read.
-// Reads from the page cache cost less here than faulting in mapped pages, and a file cut
-// short by someone else gives a read error instead of killing the process.
+// Plain reads rather than mapped views of the file: a file cut short by someone else then
+// gives a read error instead of killing the process, and nothing stays mapped between locates.
 template <typename F>
 void Table::readInOrder(const std::vector<RecordRef>& records, F&& f)
 {
