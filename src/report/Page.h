@@ -5,12 +5,15 @@
 // Turning it into device pixels (unprintable offsets, rounding, line breaking, line height)
 // happens when it is painted, because those depend on the device.
 
+#include <QFont>
+#include <QPointF>
 #include <QSizeF>
 #include <QString>
 
 #include <vector>
 
 class QPainter;
+class QPaintDevice;
 
 namespace fatura::report {
 
@@ -39,6 +42,24 @@ struct PageDevice {
 };
 
 // Paints the page onto a painter whose origin is the device's printable top-left corner.
+// Only the texts are painted: labels are transparent and the sheet's white is the device's own
+// (a preview fills it first). The painter's font and pen are restored afterwards.
 void paintPage(const Page& page, QPainter& painter, const PageDevice& device);
+
+// The page's font for a painter on target, sized so that its point size holds at device's
+// resolution even where the target's own logical resolution differs (a zoomed picture).
+// Where the family is not installed a metric-compatible one stands in (Arial -> Liberation
+// Sans), so that widths and line breaks match the form the layout was made for.
+QFont pageFont(const Page& page, const PageDevice& device, const QPaintDevice* target);
+
+// One line of text as paintPage places it: its text box's top-left corner in device pixels
+// (the baseline lies one ascent below it). Right-aligned labels are already broken into lines.
+struct PlacedLine {
+    int label = 0;   // index into Page::labels
+    QPointF topLeft;
+    double width = 0; // advance of the text in device pixels
+    QString text;
+};
+std::vector<PlacedLine> placeLines(const Page& page, const PageDevice& device, const QPaintDevice* target);
 
 } // namespace fatura::report
