@@ -85,18 +85,18 @@ public:
     {
         const double v = std::bit_cast<double>(qFromLittleEndian<quint64>(take(8).data()));
         if (!std::isfinite(v))
-            damaged(QStringLiteral("%1 SAYI DEĞİL").arg(QLatin1String(what)));
+            damaged(QStringLiteral("%1 SAYI DEĞİL").arg(QString::fromUtf8(what)));
         return v;
     }
     QString text(const char* what)
     {
         const quint32 n = u32();
         if (n > quint32(left()))
-            damaged(QStringLiteral("%1 UZUNLUĞU DOSYAYI AŞIYOR").arg(QLatin1String(what)));
+            damaged(QStringLiteral("%1 UZUNLUĞU DOSYAYI AŞIYOR").arg(QString::fromUtf8(what)));
         QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         QString s = decode(take(qsizetype(n)));
         if (decode.hasError())
-            damaged(QStringLiteral("%1 GEÇERSİZ UTF-8").arg(QLatin1String(what)));
+            damaged(QStringLiteral("%1 GEÇERSİZ UTF-8").arg(QString::fromUtf8(what)));
         return s;
     }
 
