@@ -1,9 +1,14 @@
 #include "Tfatura_basimi.h"
 
 #include "InvoicePage.h"
+#include "InvoicePageSource.h"
+#include "InvoicePrint.h"
 #include "LayoutPage.h"
 #include "Links.h"
 #include "Platform.h"
+#include "ReportOutput.h"
+#include "ReportPage.h"
+#include "ReportPrinter.h"
 #include "TextEdit.h"
 #include "Tucretsiz_yazilimlar_icin_bilgi.h"
 
@@ -92,6 +97,10 @@ Tfatura_basimi::Tfatura_basimi(const QString& programFolder, QWidget* parent)
     layout_ = new LayoutPage(programFolder_);
     pages_->addWidget(layout_);
     connect(layout_, &LayoutPage::backRequested, this, [this] { showPage(QStringLiteral("FATURA")); });
+    connect(layout_, &LayoutPage::sampleRequested, this, [this] { guarded(this, [this] { ShowSample(); }); });
+
+    raporx_ = std::make_unique<report::ReportPage>(report::screenPpi());
+    invoiceSource_ = std::make_unique<InvoicePageSource>(*invoice_);
 
     auto* reportPage = new QWidget;
     reportPage->setObjectName(QStringLiteral("RAPOR"));
@@ -142,8 +151,10 @@ void Tfatura_basimi::buildToolStrip(QWidget* page)
 
     menu_ = new QMenu(this);
     menu_->setObjectName(QStringLiteral("MNMENU"));
-    menu_->addAction(QStringLiteral("ÖNİZLEME"));
-    menu_->addAction(QStringLiteral("YAZDIR"));
+    connect(menu_->addAction(QStringLiteral("ÖNİZLEME")), &QAction::triggered, this,
+            [this] { guarded(this, [this] { PreviewInvoice(); }); });
+    connect(menu_->addAction(QStringLiteral("YAZDIR")), &QAction::triggered, this,
+            [this] { guarded(this, [this] { PrintInvoice(); }); });
 
     connect(toolButton(QStringLiteral("YENİ")), &QToolButton::clicked, this, [this] { guarded(this, [this] { newInvoice(); }); });
     connect(toolButton(QStringLiteral("RAPOR")), &QToolButton::clicked, this, [this] { guarded(this, [this] { dropReportMenu(); }); });
@@ -223,6 +234,31 @@ void Tfatura_basimi::startAbout()
     }
     platform().shell->startProgram(path, {QStringLiteral("fatura")});
 }
+
+report::ReportPrinter& Tfatura_basimi::reportPrinter()
+{
+    // Looking up the default printer asks the print system; a run that never prints never waits.
+    if (!printer_)
+        printer_ = std::make_unique<report::ReportPrinter>();
+    return *printer_;
+}
+
+InvoicePrint Tfatura_basimi::composition()
+{
+    report::ReportOutput* output = outputOverride_;
+    if (!output) {
+        if (!output_)
+            output_ = std::make_unique<report::ScreenAndPrinter>(reportPrinter(), this);
+        output = output_.get();
+    }
+    return InvoicePrint(*raporx_, *invoiceSource_, [this] { return layout_->positions(); }, *output);
+}
+
+void Tfatura_basimi::PreviewInvoice() { composition().PreviewInvoice(); }
+
+void Tfatura_basimi::PrintInvoice() { composition().PrintInvoice(); }
+
+void Tfatura_basimi::ShowSample() { composition().ShowSample(); }
 
 QString Tfatura_basimi::runStartupSteps()
 {
