@@ -4,6 +4,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 preset=${1:-default}
 "$root/scripts/setup.sh"
+# The end-to-end printing test prints through the default queue of a running cupsd.
+"$root/scripts/start-cups.sh"
 cmake --preset "$preset" -S "$root"
 cmake --build "$root/build/$preset" -j"$(nproc)"
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$root/build/$preset" --output-on-failure -j"$(nproc)"
