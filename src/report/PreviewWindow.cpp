@@ -242,7 +242,7 @@ PreviewWindow::PreviewWindow(std::vector<Page> pages, ReportPrinter& printer)
     strip->setMovable(false);
     strip->setFloatable(false);
     strip->setContextMenuPolicy(Qt::PreventContextMenu);
-    strip->setIconSize(QSize(20, 20));
+    strip->setIconSize(QSize(16, 16));
     strip->toggleViewAction()->setVisible(false);
 
     QStyle* s = style();
