@@ -5,6 +5,7 @@
 #include "InvoicePrint.h"
 #include "LayoutPage.h"
 #include "Links.h"
+#include "Palette.h"
 #include "Platform.h"
 #include "ReportOutput.h"
 #include "ReportPage.h"
@@ -26,16 +27,7 @@
 namespace fatura {
 namespace {
 
-constexpr QRgb kPageColour = 0xDCD7BA;
-constexpr QRgb kToolStripColour = 0xD3CEA9;
-
-void fill(QWidget* w, QRgb rgb)
-{
-    w->setAutoFillBackground(true);
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::Window, QColor::fromRgb(rgb));
-    w->setPalette(pal);
-}
+const QColor kToolStripColour = QColor::fromRgb(0xD3CEA9);
 
 // A link label: reacts to a click anywhere on it, never takes the focus.
 class LinkLabel : public QLabel {
@@ -86,7 +78,7 @@ Tfatura_basimi::Tfatura_basimi(const QString& programFolder, QWidget* parent)
 
     pages_ = new QStackedWidget(this);
     pages_->setObjectName(QStringLiteral("SAYFA"));
-    fill(pages_, kPageColour);
+    fillBackground(pages_, kPageColour);
     setCentralWidget(pages_);
 
     invoice_ = new InvoicePage;
@@ -132,7 +124,7 @@ void Tfatura_basimi::buildToolStrip(QWidget* page)
     strip->setGeometry(0, 0, 466, 31);
     strip->setFrameStyle(QFrame::Panel | QFrame::Raised);
     strip->setLineWidth(1);
-    fill(strip, kToolStripColour);
+    fillBackground(strip, kToolStripColour);
 
     QFont bold = font();
     bold.setBold(true);
