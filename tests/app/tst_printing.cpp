@@ -112,6 +112,22 @@ private slots:
             QCOMPARE(labelText(page, n), QString());
     }
 
+    void printChosenFromTheDroppedMenuPrintsTheRecomputedTotals()
+    {
+        // As the user does it: the menu drops from "RAPOR" while F1 is still being edited.
+        type(QStringLiteral("M1"), QStringLiteral("3"));
+        type(QStringLiteral("F1"), QStringLiteral("5"));
+        QToolButton* rapor = window->toolButton(QStringLiteral("RAPOR"));
+        QTest::mouseClick(rapor, Qt::LeftButton);
+        QMenu* menu = window->reportMenu();
+        QTRY_VERIFY(menu->isVisible());
+        QAction* yazdir = menuEntry(*window, QStringLiteral("YAZDIR"));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(yazdir).center());
+        QTRY_COMPARE(output.printed.size(), 1);
+        QCOMPARE(labelText(output.printed.first(), 31), QStringLiteral("15,00"));
+        QCOMPARE(labelText(output.printed.first(), 41), QStringLiteral("17,70"));
+    }
+
     void previewUsesNudgedPositionsWithoutSaving()
     {
         LayoutPage* layout = window->layoutPage();
