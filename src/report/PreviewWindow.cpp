@@ -331,7 +331,6 @@ QAction* PreviewWindow::addTool(const char* name, const QString& hint, const QIc
     action->setObjectName(QLatin1String(name));
     action->setToolTip(hint);
     connect(action, &QAction::triggered, this, [this, slot] { (this->*slot)(); });
-    tools_.append(action);
     return action;
 }
 
@@ -638,7 +637,6 @@ void PreviewWindow::updateStatus()
     fileField_->setText(loadedFile_);
 }
 
-QList<QAction*> PreviewWindow::tools() const { return tools_; }
 QString PreviewWindow::progressText() const { return progress_->text(); }
 QString PreviewWindow::pageText() const { return pageField_->text(); }
 QString PreviewWindow::fileText() const { return fileField_->text(); }

@@ -41,7 +41,8 @@ bool raiseOpenPreview();
 class PreviewWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // The window is built producing: beginProducing() has been called and "0%" shows.
+    // The window starts out producing, with "0%" in its status strip. An empty pages gets one
+    // blank sheet, so that there is always a page to show.
     PreviewWindow(std::vector<Page> pages, ReportPrinter& printer);
     ~PreviewWindow() override;
 
@@ -66,8 +67,7 @@ public:
     // The shown page at the screen's resolution and 100 %, on white: what "copy page" copies.
     QImage pagePicture() const;
 
-    // The tool strip's actions in order (the status strip's fields for tests).
-    QList<QAction*> tools() const;
+    // The status strip's three fields.
     QString progressText() const;
     QString pageText() const;
     QString fileText() const;
@@ -135,7 +135,6 @@ private:
     QList<QAction*> pageTools_; // disabled while producing
     QAction* save_ = nullptr;
     QAction* stop_ = nullptr;
-    QList<QAction*> tools_;
 };
 
 } // namespace fatura::report
