@@ -419,9 +419,10 @@ void PreviewWindow::setZoom(double percent)
 {
     QScrollBar* h = scroll_->horizontalScrollBar();
     QScrollBar* v = scroll_->verticalScrollBar();
-    // Keep the spot in the middle of the view where it was.
-    const double fx = h->maximum() > 0 ? double(h->value() + h->pageStep() / 2) / (h->maximum() + h->pageStep()) : 0.5;
-    const double fy = v->maximum() > 0 ? double(v->value() + v->pageStep() / 2) / (v->maximum() + v->pageStep()) : 0.5;
+    // Keep the spot in the middle of the view where it was. From a whole page in view the user
+    // has not scrolled yet and reads from the top left, where the invoice's header is.
+    const double fx = h->maximum() > 0 ? double(h->value() + h->pageStep() / 2) / (h->maximum() + h->pageStep()) : 0;
+    const double fy = v->maximum() > 0 ? double(v->value() + v->pageStep() / 2) / (v->maximum() + v->pageStep()) : 0;
 
     zoom_ = percent;
     const Page& page = pages_[current_];

@@ -370,6 +370,7 @@ void TestPreviewWindow::fitPageFitWidthAndHundred()
     QVERIFY(f.tool("fitWidth")->isChecked());
     QVERIFY(!f.tool("fitPage")->isChecked());
     QTRY_VERIFY(f.vertical()->maximum() > 0);
+    QCOMPARE(f.vertical()->value(), 0); // from the whole page to its top, where the header is
     QTRY_VERIFY(qAbs(page->width() - f.window->view()->viewport()->width()) <= 1);
     QCOMPARE(f.window->view()->horizontalScrollBar()->maximum(), 0);
 
