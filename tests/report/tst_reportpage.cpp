@@ -83,6 +83,7 @@ private slots:
     void emptyTextsPrintNothing();
     void arialResolvesToAMetricCompatibleFamilyOnEveryDevice();
 
+    void printerStartsWithOneCopyOfA4PortraitFromTheSheetCorner();
     void printsOnePageToAPdfAtTheSamePlaces();
     void cancelInTheProgressWindowStopsThePrintout();
     void noPrinterPrintsNothing();
@@ -397,6 +398,28 @@ void TestReportPage::arialResolvesToAMetricCompatibleFamilyOnEveryDevice()
     QFile file(dir.filePath(QStringLiteral("font.pdf")));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("LiberationSans"));
+}
+
+void TestReportPage::printerStartsWithOneCopyOfA4PortraitFromTheSheetCorner()
+{
+    ReportPrinter printer;
+    QPrinter& p = printer.printer();
+    QCOMPARE(p.copyCount(), 1);
+    QCOMPARE(p.pageLayout().pageSize().id(), QPageSize::A4);
+    QCOMPARE(p.pageLayout().orientation(), QPageLayout::Portrait);
+    QVERIFY(p.fullPage());
+    QCOMPARE(p.pageLayout().margins(QPageLayout::Millimeter), QMarginsF(0, 0, 0, 0));
+    QCOMPARE(p.printRange(), QPrinter::AllPages);
+    const PageDevice device = printer.device();
+    QCOMPARE(device.offsetLeft, 0.0);
+    QCOMPARE(device.offsetTop, 0.0);
+    QCOMPARE(device.dpiX, double(p.logicalDpiX()));
+
+    // Where a driver keeps margins, the origin moves by them and the page is measured from the edge.
+    p.setFullPage(false);
+    p.setPageMargins(QMarginsF(4.2, 3, 0, 0), QPageLayout::Millimeter);
+    QVERIFY(std::abs(printer.device().offsetLeft - 42) < 0.01);
+    QVERIFY(std::abs(printer.device().offsetTop - 30) < 0.01);
 }
 
 void TestReportPage::printsOnePageToAPdfAtTheSamePlaces()
