@@ -424,8 +424,12 @@ void TestReportPage::printerStartsWithOneCopyOfA4PortraitFromTheSheetCorner()
 
 void TestReportPage::printsOnePageToAPdfAtTheSamePlaces()
 {
-    if (!pdfToolsPresent())
+    if (!pdfToolsPresent()) {
+        // The set-up installs poppler-utils; in CI its absence is a broken set-up, not a skip.
+        if (qEnvironmentVariable("CI") == QLatin1String("true"))
+            QFAIL("pdftoppm (poppler-utils) is not installed");
         QSKIP("pdftoppm (poppler-utils) is not installed");
+    }
     // A top margin of 20 mm with a label at the band's foot: still exactly one page.
     ReportPage report;
     report.setTopMargin(20);
