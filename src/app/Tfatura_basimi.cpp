@@ -14,6 +14,7 @@
 #include "Tucretsiz_yazilimlar_icin_bilgi.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFile>
 #include <QFrame>
 #include <QGuiApplication>
@@ -258,6 +259,13 @@ QString Tfatura_basimi::runStartupSteps()
         if (!guarded(this, step.run))
             return step.name;
     return {};
+}
+
+void Tfatura_basimi::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted())
+        emit closed();
 }
 
 void Tfatura_basimi::showEvent(QShowEvent* event)

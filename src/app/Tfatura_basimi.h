@@ -69,7 +69,13 @@ public:
     void PrintInvoice();
     void ShowSample();
 
+signals:
+    // The window was closed (F12 or its close box): the program ends at once, whatever other
+    // window (a preview, the information window) is still open.
+    void closed();
+
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
