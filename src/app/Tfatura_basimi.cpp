@@ -1,13 +1,20 @@
 #include "Tfatura_basimi.h"
 
 #include "InvoicePage.h"
+#include "InvoicePageSource.h"
+#include "InvoicePrint.h"
 #include "LayoutPage.h"
 #include "Links.h"
+#include "Palette.h"
 #include "Platform.h"
+#include "ReportOutput.h"
+#include "ReportPage.h"
+#include "ReportPrinter.h"
 #include "TextEdit.h"
 #include "Tucretsiz_yazilimlar_icin_bilgi.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFile>
 #include <QFrame>
 #include <QGuiApplication>
@@ -21,16 +28,7 @@
 namespace fatura {
 namespace {
 
-constexpr QRgb kPageColour = 0xDCD7BA;
-constexpr QRgb kToolStripColour = 0xD3CEA9;
-
-void fill(QWidget* w, QRgb rgb)
-{
-    w->setAutoFillBackground(true);
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::Window, QColor::fromRgb(rgb));
-    w->setPalette(pal);
-}
+const QColor kToolStripColour = QColor::fromRgb(0xD3CEA9);
 
 // A link label: reacts to a click anywhere on it, never takes the focus.
 class LinkLabel : public QLabel {
@@ -81,7 +79,7 @@ Tfatura_basimi::Tfatura_basimi(const QString& programFolder, QWidget* parent)
 
     pages_ = new QStackedWidget(this);
     pages_->setObjectName(QStringLiteral("SAYFA"));
-    fill(pages_, kPageColour);
+    fillBackground(pages_, kPageColour);
     setCentralWidget(pages_);
 
     invoice_ = new InvoicePage;
@@ -92,6 +90,10 @@ Tfatura_basimi::Tfatura_basimi(const QString& programFolder, QWidget* parent)
     layout_ = new LayoutPage(programFolder_);
     pages_->addWidget(layout_);
     connect(layout_, &LayoutPage::backRequested, this, [this] { showPage(QStringLiteral("FATURA")); });
+    connect(layout_, &LayoutPage::sampleRequested, this, [this] { guarded(this, [this] { ShowSample(); }); });
+
+    raporx_ = std::make_unique<report::ReportPage>(report::screenPpi());
+    invoiceSource_ = std::make_unique<InvoicePageSource>(*invoice_);
 
     auto* reportPage = new QWidget;
     reportPage->setObjectName(QStringLiteral("RAPOR"));
@@ -123,7 +125,7 @@ void Tfatura_basimi::buildToolStrip(QWidget* page)
     strip->setGeometry(0, 0, 466, 31);
     strip->setFrameStyle(QFrame::Panel | QFrame::Raised);
     strip->setLineWidth(1);
-    fill(strip, kToolStripColour);
+    fillBackground(strip, kToolStripColour);
 
     QFont bold = font();
     bold.setBold(true);
@@ -142,8 +144,10 @@ void Tfatura_basimi::buildToolStrip(QWidget* page)
 
     menu_ = new QMenu(this);
     menu_->setObjectName(QStringLiteral("MNMENU"));
-    menu_->addAction(QStringLiteral("ÖNİZLEME"));
-    menu_->addAction(QStringLiteral("YAZDIR"));
+    connect(menu_->addAction(QStringLiteral("ÖNİZLEME")), &QAction::triggered, this,
+            [this] { guarded(this, [this] { PreviewInvoice(); }); });
+    connect(menu_->addAction(QStringLiteral("YAZDIR")), &QAction::triggered, this,
+            [this] { guarded(this, [this] { PrintInvoice(); }); });
 
     connect(toolButton(QStringLiteral("YENİ")), &QToolButton::clicked, this, [this] { guarded(this, [this] { newInvoice(); }); });
     connect(toolButton(QStringLiteral("RAPOR")), &QToolButton::clicked, this, [this] { guarded(this, [this] { dropReportMenu(); }); });
@@ -224,12 +228,44 @@ void Tfatura_basimi::startAbout()
     platform().shell->startProgram(path, {QStringLiteral("fatura")});
 }
 
+report::ReportPrinter& Tfatura_basimi::reportPrinter()
+{
+    // Looking up the default printer asks the print system; a run that never prints never waits.
+    if (!printer_)
+        printer_ = std::make_unique<report::ReportPrinter>();
+    return *printer_;
+}
+
+InvoicePrint Tfatura_basimi::composition()
+{
+    report::ReportOutput* output = outputOverride_;
+    if (!output) {
+        if (!output_)
+            output_ = std::make_unique<report::ScreenAndPrinter>(reportPrinter(), this);
+        output = output_.get();
+    }
+    return InvoicePrint(*raporx_, *invoiceSource_, [this] { return layout_->positions(); }, *output);
+}
+
+void Tfatura_basimi::PreviewInvoice() { composition().PreviewInvoice(); }
+
+void Tfatura_basimi::PrintInvoice() { composition().PrintInvoice(); }
+
+void Tfatura_basimi::ShowSample() { composition().ShowSample(); }
+
 QString Tfatura_basimi::runStartupSteps()
 {
     for (const StartupStep& step : std::as_const(steps_))
         if (!guarded(this, step.run))
             return step.name;
     return {};
+}
+
+void Tfatura_basimi::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted())
+        emit closed();
 }
 
 void Tfatura_basimi::showEvent(QShowEvent* event)

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 
 class QMenu;
 class QStackedWidget;
@@ -13,8 +14,16 @@ class QToolButton;
 namespace fatura {
 
 class InvoicePage;
+class InvoicePrint;
+class InvoiceSource;
 class LayoutPage;
 class Tucretsiz_yazilimlar_icin_bilgi;
+
+namespace report {
+class ReportOutput;
+class ReportPage;
+class ReportPrinter;
+} // namespace report
 
 class Tfatura_basimi : public QMainWindow {
     Q_OBJECT
@@ -49,7 +58,24 @@ public:
     // The six buttons of the tool strip, by caption.
     QToolButton* toolButton(const QString& caption) const;
 
+    // The report page RAPORX, with the screen's PPI read when the window was made.
+    report::ReportPage& reportPage() const { return *raporx_; }
+    // The run's printer, found the first time it is needed.
+    report::ReportPrinter& reportPrinter();
+    // Where previews and printouts go; tests put their own in (not owned; null restores).
+    void setReportOutput(report::ReportOutput* output) { outputOverride_ = output; }
+    // "ÖNİZLEME", "YAZDIR" and "Örnek Rapor Göster".
+    void PreviewInvoice();
+    void PrintInvoice();
+    void ShowSample();
+
+signals:
+    // The window was closed (F12 or its close box): the program ends at once, whatever other
+    // window (a preview, the information window) is still open.
+    void closed();
+
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -59,6 +85,7 @@ private:
     void newInvoice();
     void dropReportMenu();
     void startAbout();
+    InvoicePrint composition();
 
     QString programFolder_;
     char editMode_ = 'Y';
@@ -70,6 +97,11 @@ private:
     QList<QToolButton*> tools_;
     QList<StartupStep> steps_;
     Tucretsiz_yazilimlar_icin_bilgi* info_ = nullptr;
+    std::unique_ptr<report::ReportPage> raporx_;
+    std::unique_ptr<report::ReportPrinter> printer_;
+    std::unique_ptr<report::ReportOutput> output_;
+    report::ReportOutput* outputOverride_ = nullptr;
+    std::unique_ptr<InvoiceSource> invoiceSource_;
 };
 
 } // namespace fatura

@@ -21,6 +21,8 @@ int main(int argc, char* argv[])
     fatura::Tfatura_bul findDialog(&mainWindow);
     fatura::Tucretsiz_yazilimlar_icin_bilgi information;
     mainWindow.setInformationWindow(&information);
+    // Ending the loop also gives back a preview's call, so an open preview never holds the program.
+    QObject::connect(&mainWindow, &fatura::Tfatura_basimi::closed, &app, &QCoreApplication::quit);
 
     mainWindow.show();
     return app.exec();

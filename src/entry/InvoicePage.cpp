@@ -1,6 +1,7 @@
 #include "InvoicePage.h"
 
 #include "NumericEdit.h"
+#include "Palette.h"
 #include "Platform.h"
 #include "SpinEdit.h"
 #include "TextEdit.h"
@@ -132,10 +133,7 @@ void InvoicePage::addCaption(const QString& text, int left, int top, int width, 
     label->setTextFormat(Qt::PlainText);
     label->setGeometry(left, top, width, height);
     if (filled) {
-        label->setAutoFillBackground(true);
-        QPalette pal = label->palette();
-        pal.setColor(QPalette::Window, QColor::fromRgb(QRgb(kCaptionColour)));
-        label->setPalette(pal);
+        fillBackground(label, QColor::fromRgb(QRgb(kCaptionColour)));
         label->setAlignment((centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
     } else {
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -1,5 +1,6 @@
 #include "LayoutPage.h"
 
+#include "Palette.h"
 #include "Platform.h"
 #include "SpinEdit.h"
 
@@ -19,7 +20,6 @@ namespace fatura {
 
 namespace {
 
-const QColor kPageColour(220, 215, 186);
 const QColor kToolbarColour(224, 220, 194);
 const QColor kCaptionColour(192, 172, 135);
 const QColor kPriceHeadColour(88, 184, 126);
@@ -78,16 +78,6 @@ constexpr Caption kCaptions[] = {
     {"YALNIZ", 16, 373, 40, false},
 };
 
-void fill(QWidget* widget, const QColor& background, const QColor& text = QColor())
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, background);
-    if (text.isValid())
-        palette.setColor(QPalette::WindowText, text);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
-
 QToolButton* toolButton(QWidget* parent, const char* name, int left, int width, const QString& hint)
 {
     auto* button = new QToolButton(parent);
@@ -132,7 +122,7 @@ LayoutPage::LayoutPage(const QString& programFolder, QWidget* parent)
 {
     setObjectName(QStringLiteral("AYAR"));
     resize(466, 472);
-    fill(this, kPageColour);
+    fillBackground(this, kPageColour);
     buildToolbar();
     buildEntries();
 }
@@ -142,7 +132,7 @@ void LayoutPage::buildToolbar()
     auto* panel = new QFrame(this);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setGeometry(0, 0, width(), 31);
-    fill(panel, kToolbarColour);
+    fillBackground(panel, kToolbarColour);
     toolbar_ = panel;
 
     auto* checkAll = toolButton(panel, "TUMUNU_ONAYLA", 5, 25, QStringLiteral("Tümünü Onayla"));
@@ -192,7 +182,7 @@ void LayoutPage::buildEntries()
 {
     for (const Caption& c : kCaptions) {
         auto* label = new QLabel(QString::fromUtf8(c.text), this);
-        fill(label, c.priceHead ? kPriceHeadColour : kCaptionColour);
+        fillBackground(label, c.priceHead ? kPriceHeadColour : kCaptionColour);
         label->move(c.left, c.top);
         label->resize(c.width > 0 ? c.width : label->sizeHint().width(), kLabelHeight);
     }
@@ -208,14 +198,14 @@ void LayoutPage::buildEntries()
 
     auto* note = new QLabel(QStringLiteral(" NOT: Üst-Alt Kenar Boşluk | Sağ - Sol Kenar Boşluk "), this);
     note->setGeometry(16, 450, 254, 16);
-    fill(note, kNoteColour, Qt::white);
+    fillBackground(note, kNoteColour, Qt::white);
 
     QWidget* previous = nullptr;
     for (int entry : kLayoutCreationOrder) {
         auto* box = new QCheckBox(QStringLiteral("0 | 0"), this);
         box->setObjectName(QLatin1String(kLayoutTable[entry].checkBox));
         box->setToolTip(QLatin1String(kLayoutTable[entry].key));
-        fill(box, kCheckBoxColour);
+        fillBackground(box, kCheckBoxColour);
         boxes_[entry] = box;
         if (previous)
             setTabOrder(previous, box);
