@@ -84,6 +84,8 @@ void NumericEdit::setValue(long double x)
         throw std::overflow_error("Floating point overflow");
     value_ = x == 0 ? 0.0L : x;
     setText(editTextOf(value_));
+    // Set while the field is being edited, the figure shows from its beginning.
+    setCursorPosition(0);
     refreshToolTip();
     update();
 }
