@@ -144,8 +144,10 @@ void Tfatura_basimi::buildToolStrip(QWidget* page)
     auto* strip = new QFrame(page);
     strip->setObjectName(QStringLiteral("ARACLAR"));
     strip->setGeometry(0, 0, 466, 31);
-    strip->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    // A lowered outer bevel around a raised inner one: an etched edge, two pixels wide.
+    strip->setFrameStyle(QFrame::Box | QFrame::Sunken);
     strip->setLineWidth(1);
+    strip->setMidLineWidth(0);
     fill(strip, kToolStripColour);
 
     QFont bold = font();
