@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFontInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -63,6 +64,30 @@ constexpr ToolSpec kTools[] = {
     {"RAPOR", 212, 76}, {"RAPOR AYARLARI", 295, 117}, {"????", 417, 43},
 };
 
+// The forms were drawn for the narrow 8-point Windows sans-serif faces, 11 pixels high. Debian
+// has none of them; Liberation Sans keeps Arial's widths, which are the Windows faces' too for the
+// links, but it is wider than the form face: at 11 pixels "VER. HESAP NO" or the step label
+// would not fit their boxes. Narrowed to nine tenths it keeps the height and every caption of
+// both pages fits, with a few pixels to spare.
+constexpr int kFormFacePixels = 11;
+constexpr int kSubstituteStretch = 90;
+
+void substituteWindowsFaces()
+{
+    for (const char* family : {"MS Sans Serif", "Microsoft Sans Serif", "Arial"})
+        QFont::insertSubstitutions(QString::fromLatin1(family), {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+}
+
+QFont formFont()
+{
+    substituteWindowsFaces();
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(kFormFacePixels);
+    if (QFontInfo(font).family() != font.family())
+        font.setStretch(kSubstituteStretch);
+    return font;
+}
+
 } // namespace
 
 Tfatura_basimi::Tfatura_basimi(const QString& programFolder, QWidget* parent)
@@ -72,9 +97,7 @@ Tfatura_basimi::Tfatura_basimi(const QString& programFolder, QWidget* parent)
 {
     setObjectName(QStringLiteral("fatura_basimi"));
     setWindowTitle(QStringLiteral("VERNOLA 1.0  [ Güncelleme : 08 Ocak 2009 ]"));
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(formFont());
     setFixedSize(466, 472);
 
     pages_ = new QStackedWidget(this);
@@ -123,8 +146,10 @@ void Tfatura_basimi::buildToolStrip(QWidget* page)
     auto* strip = new QFrame(page);
     strip->setObjectName(QStringLiteral("ARACLAR"));
     strip->setGeometry(0, 0, 466, 31);
-    strip->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    // A lowered outer bevel around a raised inner one: an etched edge, two pixels wide.
+    strip->setFrameStyle(QFrame::Box | QFrame::Sunken);
     strip->setLineWidth(1);
+    strip->setMidLineWidth(0);
     fillBackground(strip, kToolStripColour);
 
     QFont bold = font();
@@ -168,6 +193,8 @@ void Tfatura_basimi::buildFoot(QWidget* page)
         QFont f(family);
         f.setPixelSize(pixels);
         f.setBold(true);
+        // Their substitute keeps the Windows widths as it is; the window's narrowing is not theirs.
+        f.setStretch(QFont::Unstretched);
         label->setFont(f);
         QPalette pal = label->palette();
         pal.setColor(QPalette::WindowText, colour);

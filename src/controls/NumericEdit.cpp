@@ -14,6 +14,8 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <cmath>
 #include <stdexcept>
 
@@ -82,6 +84,9 @@ void NumericEdit::setValue(long double x)
         throw std::overflow_error("Floating point overflow");
     value_ = x == 0 ? 0.0L : x;
     setText(editTextOf(value_));
+    // Set while the field is being edited, the figure shows from its beginning.
+    setCursorPosition(0);
+    refreshToolTip();
     update();
 }
 
@@ -98,10 +103,39 @@ long double NumericEdit::value()
         if (text() != canonical)
             setText(canonical);
     }
+    refreshToolTip();
     return value_;
 }
 
 QString NumericEdit::displayText() const { return formatNumber(value_, pattern_); }
+
+// The width a line edit of this size, frame and margins can show text in without scrolling it.
+int NumericEdit::textRoom() const
+{
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &option, this).marginsRemoved(textMargins());
+    // The line edit keeps 2 pixels clear on either side.
+    return contents.width() - 2 * 2;
+}
+
+QString NumericEdit::shownText() const
+{
+    const QString whole = displayText();
+    const int room = textRoom();
+    // The line edit's own test of whether a text fits, before it starts to scroll.
+    if (qRound(QFontMetricsF(font()).horizontalAdvance(whole)) + 1 <= room)
+        return whole;
+    return QFontMetrics(font()).elidedText(whole, Qt::ElideLeft, room - 1);
+}
+
+void NumericEdit::refreshToolTip()
+{
+    const QString whole = displayText();
+    const QString tip = !editing_ && shownText() != whole ? whole : QString();
+    if (toolTip() != tip)
+        setToolTip(tip);
+}
 
 QString NumericEdit::withDecimalSeparator(QString typed) const
 {
@@ -196,6 +230,7 @@ void NumericEdit::insertFromClipboard(QClipboard::Mode mode)
     value_ = roundToDecimals(*parsed, kDecimals);
     if (!editing_)
         setText(editTextOf(value_));
+    refreshToolTip();
 }
 
 void NumericEdit::contextMenuEvent(QContextMenuEvent* event)
@@ -218,6 +253,9 @@ void NumericEdit::focusInEvent(QFocusEvent* event)
         return;
     }
     editing_ = true;
+    // While typing, the field scrolls its edit text as any text box; the tooltip belongs to
+    // the painted figure.
+    refreshToolTip();
     setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setText(editTextOf(value_));
     QLineEdit::focusInEvent(event);
@@ -256,6 +294,7 @@ void NumericEdit::finishEditing()
     setText(editTextOf(value_));
     setCursorPosition(0);
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    refreshToolTip();
     update();
     emit focusLeft();
 }
@@ -264,6 +303,14 @@ void NumericEdit::resizeEvent(QResizeEvent* event)
 {
     QLineEdit::resizeEvent(event);
     face_->resize(size());
+    refreshToolTip();
+}
+
+void NumericEdit::changeEvent(QEvent* event)
+{
+    QLineEdit::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        refreshToolTip();
 }
 
 void NumericEdit::paintEvent(QPaintEvent* event)
@@ -275,7 +322,7 @@ void NumericEdit::paintEvent(QPaintEvent* event)
     face_->setFrame(hasFrame());
     face_->setTextMargins(textMargins());
     face_->setAlignment(alignment());
-    face_->setText(displayText());
+    face_->setText(shownText());
     face_->setCursorPosition(0);
     // Rendered into a pixmap first: rendering a child straight into this widget's own painter
     // works for grab() but paints nothing on a real screen.

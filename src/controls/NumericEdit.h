@@ -36,6 +36,10 @@ public:
     // is the edit text as the line edit would draw it.
     QString displayText() const;
     QString displayPattern() const { return pattern_; }
+    // What the field paints without focus: the display text, or, when that is wider than the
+    // field, its right end behind a left elision mark. A figure is never cut so that what is
+    // left reads as another, whole amount; the field's tooltip then holds the whole figure.
+    QString shownText() const;
 
     // True between the focus coming in and a completed leave; the field paints the edit text
     // then. Stays true while the window is merely inactive or a popup has the keyboard.
@@ -62,6 +66,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     // Pastes as any text box does, then takes the value from the text at once. Text that does
     // not parse is undone: previous text back, all selected, focus kept, a beep.
     void insertFromClipboard(QClipboard::Mode mode = QClipboard::Clipboard);
@@ -70,6 +75,8 @@ private:
     QString withDecimalSeparator(QString typed) const;
     bool acceptsTyping(const QString& typed) const;
     void finishEditing();
+    int textRoom() const;
+    void refreshToolTip();
 
     QString pattern_;
     long double value_ = 0;

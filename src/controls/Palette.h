@@ -15,7 +15,8 @@ inline const QColor kPageColour{220, 215, 186};
 inline void fillBackground(QWidget* widget, const QColor& background, const QColor& text = QColor())
 {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, background);
+    // Buttons, check boxes among them, fill with the Button role, not Window.
+    palette.setColor(widget->backgroundRole(), background);
     if (text.isValid())
         palette.setColor(QPalette::WindowText, text);
     widget->setPalette(palette);

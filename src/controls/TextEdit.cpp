@@ -50,6 +50,20 @@ TextEdit::TextEdit(QWidget* parent) : QLineEdit(parent)
         if (entered_ && now && now != this && now->window() == window() && !hasFocus())
             leave();
     });
+    // A line edit puts the caret after a text it is given, so a long text would show its
+    // end and hide its beginning. A selection is left alone: the program selects on purpose.
+    connect(this, &QLineEdit::cursorPositionChanged, this, [this](int, int now) {
+        if (handling_ == 0 && now != 0 && !hasSelectedText())
+            setCursorPosition(0);
+    });
+}
+
+bool TextEdit::event(QEvent* event)
+{
+    ++handling_;
+    const bool handled = QLineEdit::event(event);
+    --handling_;
+    return handled;
 }
 
 bool TextEdit::fitsCodePage1254(const QString& text)
@@ -131,6 +145,7 @@ void TextEdit::focusOutEvent(QFocusEvent* event)
 void TextEdit::leave()
 {
     entered_ = false;
+    setCursorPosition(0);
     emit focusLeft();
 }
 

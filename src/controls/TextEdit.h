@@ -1,7 +1,9 @@
 #pragma once
 // A plain text field of the invoice page. It refuses, with a beep, characters that code page
 // 1254 cannot hold, typed or pasted, so that what is stored is exactly what is shown.
-// Text set by the program is taken as it comes.
+// Text set by the program is taken as it comes, and shown from its beginning: the caret goes
+// to the start (setText, clear, or any other change made outside the field's own handling of
+// the user's keys and mouse). A typed text also goes back to its beginning once the focus leaves.
 
 #include <QClipboard>
 #include <QLineEdit>
@@ -26,6 +28,7 @@ signals:
     void focusLeft();
 
 protected:
+    bool event(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -41,6 +44,7 @@ private:
 
     int tag_ = 0;
     bool entered_ = false;
+    int handling_ = 0; // events of this field being handled; caret moves outside them are the program's
 };
 
 } // namespace fatura

@@ -19,13 +19,31 @@ public:
         QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
         box.setDefaultButton(yes);
         box.setEscapeButton(no);
+        // The box would count its close box as the escape button; only Escape and a click
+        // answer No, a closed box is an answer of its own.
+        ClosedWatch closed;
+        box.installEventFilter(&closed);
         box.exec();
+        if (closed.closedWithoutAnswer)
+            return Answer::Closed;
         if (box.clickedButton() == yes)
             return Answer::Yes;
         if (box.clickedButton() == no)
             return Answer::No;
         return Answer::Closed;
     }
+
+private:
+    // Sees a close request before the box turns it into a click of its escape button.
+    struct ClosedWatch : QObject {
+        bool closedWithoutAnswer = false;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Close && !static_cast<QMessageBox*>(watched)->clickedButton())
+                closedWithoutAnswer = true;
+            return false;
+        }
+    };
 
     void warn(QWidget* parent, const QString& text) override
     {

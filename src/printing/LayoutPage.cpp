@@ -184,12 +184,15 @@ void LayoutPage::buildEntries()
         auto* label = new QLabel(QString::fromUtf8(c.text), this);
         fillBackground(label, c.priceHead ? kPriceHeadColour : kCaptionColour);
         label->move(c.left, c.top);
-        label->resize(c.width > 0 ? c.width : label->sizeHint().width(), kLabelHeight);
+        label->resize(c.width, kLabelHeight);
+        if (c.width == 0)
+            autosized_.append(label);
     }
 
     auto* stepLabel = new QLabel(QStringLiteral("Artırma/Azaltma Oranı (mm) :"), this);
     stepLabel->move(267, 40);
-    stepLabel->resize(stepLabel->sizeHint().width(), kLabelHeight);
+    autosized_.append(stepLabel);
+    fitAutosizedLabels();
 
     step_ = new SpinEdit(0, 255, 1, this);
     step_->setObjectName(QStringLiteral("AAO"));
@@ -221,6 +224,20 @@ void LayoutPage::resizeEvent(QResizeEvent* event)
 {
     toolbar_->resize(event->size().width(), toolbar_->height());
     QWidget::resizeEvent(event);
+}
+
+void LayoutPage::fitAutosizedLabels()
+{
+    for (QLabel* label : std::as_const(autosized_))
+        label->resize(label->sizeHint().width(), kLabelHeight);
+}
+
+void LayoutPage::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // The page gets the main window's face only once it is placed in the window.
+    if (event->type() == QEvent::FontChange)
+        fitAutosizedLabels();
 }
 
 void LayoutPage::LoadLayout(const QString& programFolder)

@@ -11,6 +11,7 @@
 #include <array>
 
 class QCheckBox;
+class QLabel;
 class QToolButton;
 
 namespace fatura {
@@ -45,16 +46,19 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildToolbar();
     void buildEntries();
     int step() const;
+    void fitAutosizedLabels();
 
     QString programFolder_;
     std::array<QCheckBox*, kLayoutEntries> boxes_{}; // by table index
     SpinEdit* step_ = nullptr;
     QWidget* toolbar_ = nullptr;
+    QList<QLabel*> autosized_; // as wide as their text in the page's current font
 };
 
 } // namespace fatura

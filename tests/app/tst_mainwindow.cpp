@@ -113,6 +113,25 @@ private slots:
         QVERIFY(b->font().bold());
     }
 
+    void toolStripHasALoweredOuterAndARaisedInnerBevel()
+    {
+        auto* strip = window->findChild<QFrame*>("ARACLAR");
+        QVERIFY(strip);
+        QCOMPARE(strip->geometry(), QRect(0, 0, 466, 31));
+        const QImage image = strip->grab().toImage();
+        const QColor face(0xD3, 0xCE, 0xA9);
+        const auto lightness = [&image](int x, int y) { return image.pixelColor(x, y).lightness(); };
+        const int right = image.width() - 1, bottom = image.height() - 1;
+        QCOMPARE(image.pixelColor(2, 2), face);
+        QCOMPARE(image.pixelColor(right - 2, bottom - 2), face);
+        // Outer edge: shadow at the top and left, light at the bottom and right.
+        QVERIFY(lightness(5, 0) < face.lightness() && lightness(0, 15) < face.lightness());
+        QVERIFY(lightness(200, bottom) > face.lightness() && lightness(right, 15) > face.lightness());
+        // Inner edge, one pixel in: the other way round.
+        QVERIFY(lightness(5, 1) > face.lightness() && lightness(1, 15) > face.lightness());
+        QVERIFY(lightness(200, bottom - 1) < face.lightness() && lightness(right - 1, 15) < face.lightness());
+    }
+
     void reportMenuHasPreviewAndPrint()
     {
         QStringList items;

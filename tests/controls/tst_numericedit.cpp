@@ -61,6 +61,9 @@ private slots:
     void presentation_data();
     void presentation();
     void paintsDisplayTextRightAlignedWithoutFocus();
+    void tooWideFigureShowsItsRightEndBehindAMark_data();
+    void tooWideFigureShowsItsRightEndBehindAMark();
+    void figureIsElidedExactlyWhereATextBoxWouldCutIt();
     void valueReadIsRoundedAndStoredBack();
     void unparsableTextReadsAsZeroSilently();
     void entrySelectsAllUnlessByMouse_data();
@@ -142,6 +145,131 @@ void TestNumericEdit::paintsDisplayTextRightAlignedWithoutFocus()
     // The comparison notices a figure drawn from the other side.
     reference->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QVERIFY(shown != reference->grab().toImage());
+}
+
+namespace {
+
+// A plain line edit of the field's size, frame and font, right-aligned, showing text: what
+// the field should look like without focus.
+QImage lineEditShowing(const NumericEdit& field, const QString& text)
+{
+    QLineEdit reference(field.parentWidget());
+    reference.setFocusPolicy(Qt::NoFocus);
+    reference.setFrame(field.hasFrame());
+    reference.setFont(field.font());
+    reference.resize(field.size());
+    reference.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    reference.setText(text);
+    reference.setCursorPosition(0);
+    return reference.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QImage rendering(NumericEdit& field) { return field.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+// How many characters of the display text's right end the field shows behind "…", judged by
+// its rendering alone; 0 when no rendering of that form matches.
+int charactersShownAfterMark(NumericEdit& field)
+{
+    const QImage shown = rendering(field);
+    const QString whole = field.displayText();
+    for (int k = int(whole.size()) - 1; k > 0; --k)
+        if (shown == lineEditShowing(field, QStringLiteral("…") + whole.right(k)))
+            return k;
+    return 0;
+}
+
+} // namespace
+
+void TestNumericEdit::tooWideFigureShowsItsRightEndBehindAMark_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<long double>("value");
+    QTest::addColumn<bool>("fits");
+
+    const QString amount = QString::fromLatin1(NumericEdit::kAmountPattern);
+    const QString quantity = QString::fromLatin1(NumericEdit::kQuantityPattern);
+    // The widths of the invoice page's quantity, price and amount columns.
+    QTest::newRow("quantity 1.234.567,8 in 50") << quantity << 50 << 1234567.8L << false;
+    QTest::newRow("price 1.234.567,89 in 60") << amount << 60 << 1234567.89L << false;
+    QTest::newRow("total 943.999.905,60 in 67") << amount << 67 << 943999905.6L << false;
+    QTest::newRow("negative total in 67") << amount << 67 << -943999905.6L << false;
+    QTest::newRow("largest total in 67") << amount << 67 << 999999999999999.99L << false;
+    QTest::newRow("price 12,50 fits in 60") << amount << 60 << 12.5L << true;
+    QTest::newRow("total 943.999.905,60 fits in 200") << amount << 200 << 943999905.6L << true;
+}
+
+void TestNumericEdit::tooWideFigureShowsItsRightEndBehindAMark()
+{
+    QFETCH(QString, pattern);
+    QFETCH(int, width);
+    QFETCH(long double, value);
+    QFETCH(bool, fits);
+
+    Form form(qPrintable(pattern));
+    form.field->setFrame(false);
+    form.field->resize(width, 18);
+    QVERIFY(form.show());
+    form.before->setFocus();
+    form.field->setValue(value);
+    const QString whole = form.field->displayText();
+
+    // Entered and left again, as after typing the figure.
+    QVERIFY(form.tabIn());
+    QVERIFY(form.field->toolTip().isEmpty());
+    QTest::keyClick(form.field, Qt::Key_Tab);
+    QVERIFY(!form.field->isEditing());
+
+    if (fits) {
+        QCOMPARE(rendering(*form.field), lineEditShowing(*form.field, whole));
+        QVERIFY(form.field->toolTip().isEmpty());
+        return;
+    }
+    // Cut the way a plain line edit would cut it, the figure would look whole.
+    QVERIFY(rendering(*form.field) != lineEditShowing(*form.field, whole));
+    const int k = charactersShownAfterMark(*form.field);
+    QVERIFY2(k >= 4, qPrintable(QStringLiteral("shows %1 characters of %2").arg(k).arg(whole)));
+    QCOMPARE(form.field->toolTip(), whole);
+
+    // Made wide enough, it shows the whole figure again and needs no tooltip.
+    form.field->resize(400, 18);
+    QCOMPARE(rendering(*form.field), lineEditShowing(*form.field, whole));
+    QVERIFY(form.field->toolTip().isEmpty());
+}
+
+void TestNumericEdit::figureIsElidedExactlyWhereATextBoxWouldCutIt()
+{
+    Form form;
+    form.field->setFrame(false);
+    QVERIFY(form.show());
+    form.before->setFocus();
+    form.field->setValue(943999905.6L);
+    const QString whole = form.field->displayText();
+
+    // A plain text box shows the whole text exactly when it does not matter where its caret is.
+    QLineEdit box(&form.window);
+    box.setFrame(false);
+    box.setFocusPolicy(Qt::NoFocus);
+    box.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    box.setText(whole);
+    const auto showsWhole = [&box, &whole](int width) {
+        box.resize(width, 18);
+        box.setCursorPosition(0);
+        const QImage atStart = box.grab().toImage();
+        box.setCursorPosition(int(whole.size()));
+        return atStart == box.grab().toImage();
+    };
+    int narrowest = 20;
+    while (!showsWhole(narrowest) && narrowest < 400)
+        ++narrowest;
+    QVERIFY(narrowest > 20 && narrowest < 400);
+
+    form.field->resize(narrowest, 18);
+    QCOMPARE(rendering(*form.field), lineEditShowing(*form.field, whole));
+    QVERIFY(form.field->toolTip().isEmpty());
+    form.field->resize(narrowest - 1, 18);
+    QVERIFY(rendering(*form.field) != lineEditShowing(*form.field, whole));
+    QCOMPARE(form.field->toolTip(), whole);
 }
 
 void TestNumericEdit::valueReadIsRoundedAndStoredBack()

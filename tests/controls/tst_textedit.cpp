@@ -68,6 +68,9 @@ private slots:
     void inputMethodCommitIsChecked_data();
     void inputMethodCommitIsChecked();
     void focusSignalsOnlyForRealMoves();
+    void longTextShowsItsBeginning_data();
+    void longTextShowsItsBeginning();
+    void typingAndKeysPlaceTheCaretAsUsual();
 
 private:
     std::unique_ptr<testing::FakePlatform> fake_;
@@ -234,6 +237,92 @@ void TestTextEdit::focusSignalsOnlyForRealMoves()
     QVERIFY(testing::activate(form.window));
     QCOMPARE(QApplication::focusWidget(), form.before);
     QCOMPARE(left.count(), 2);
+}
+
+namespace {
+
+const QString kLongText = QStringLiteral("DOKUZYÜZKIRKÜÇMİLYONDOKUZYÜZDOKSANDOKUZBİN TL ALTMIŞ KR");
+
+// The field as a plain line edit of its size would paint text scrolled to its beginning.
+QImage beginningOf(QWidget& window, const QSize& size, const QString& text)
+{
+    QLineEdit reference(&window);
+    reference.setFocusPolicy(Qt::NoFocus);
+    reference.resize(size);
+    reference.setText(text);
+    reference.setCursorPosition(0);
+    return reference.grab().toImage();
+}
+
+} // namespace
+
+void TestTextEdit::longTextShowsItsBeginning_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::newRow("set while another field has the focus") << 0;
+    QTest::newRow("same text set again after the user went to its end") << 1;
+    QTest::newRow("set while the field has the focus") << 2;
+    QTest::newRow("typed, then the focus leaves") << 3;
+    QTest::newRow("inserted by the program") << 4;
+}
+
+void TestTextEdit::longTextShowsItsBeginning()
+{
+    QFETCH(int, how);
+    Form form;
+    QVERIFY(form.show());
+    form.before->setFocus(Qt::OtherFocusReason);
+    switch (how) {
+    case 0:
+        form.field->setText(kLongText);
+        break;
+    case 1:
+        form.field->setText(kLongText);
+        form.field->setFocus(Qt::MouseFocusReason);
+        QTest::keyClick(form.field, Qt::Key_End);
+        QCOMPARE(form.field->cursorPosition(), int(kLongText.size()));
+        form.before->setFocus(Qt::OtherFocusReason);
+        form.field->setText(kLongText);
+        break;
+    case 2:
+        form.field->setFocus(Qt::OtherFocusReason);
+        form.field->setText(kLongText);
+        break;
+    case 3:
+        form.field->setFocus(Qt::OtherFocusReason);
+        typeText(form.field, kLongText);
+        QCOMPARE(form.field->cursorPosition(), int(kLongText.size()));
+        QTest::keyClick(form.field, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form.after);
+        break;
+    default:
+        form.field->insert(kLongText);
+        break;
+    }
+    QCOMPARE(form.field->text(), kLongText);
+    QCOMPARE(form.field->cursorPosition(), 0);
+    if (!form.field->hasFocus())
+        QCOMPARE(form.field->grab().toImage(), beginningOf(form.window, form.field->size(), kLongText));
+}
+
+void TestTextEdit::typingAndKeysPlaceTheCaretAsUsual()
+{
+    Form form;
+    QVERIFY(form.show());
+    form.field->setFocus(Qt::MouseFocusReason);
+    typeText(form.field, QStringLiteral("AB"));
+    QCOMPARE(form.field->cursorPosition(), 2);
+    QTest::keyClick(form.field, Qt::Key_Home);
+    typeText(form.field, QStringLiteral("Ç"));
+    QCOMPARE(form.field->text(), QStringLiteral("ÇAB"));
+    QCOMPARE(form.field->cursorPosition(), 1);
+    QTest::keyClick(form.field, Qt::Key_End);
+    QCOMPARE(form.field->cursorPosition(), 3);
+    // Entered by keyboard the whole text is selected, so typing replaces it.
+    QTest::keyClick(form.field, Qt::Key_Tab);
+    form.field->setFocus(Qt::TabFocusReason);
+    QVERIFY(form.field->hasSelectedText());
+    QCOMPARE(form.field->selectedText(), QStringLiteral("ÇAB"));
 }
 
 QTEST_MAIN(TestTextEdit)

@@ -119,6 +119,19 @@ private slots:
         QVERIFY(words().isEmpty());
     }
 
+    void wordsShowTheirBeginning()
+    {
+        TextEdit* yalniz = page->text("YALNIZ");
+        type("M1", "987654,32");
+        type("F1", "777,77");
+        QVERIFY(yalniz->fontMetrics().horizontalAdvance(words()) > yalniz->width());
+        QCOMPARE(yalniz->cursorPosition(), 0);
+        // Another recalculation that gives the same words.
+        type("M2", "0");
+        QCOMPARE(yalniz->cursorPosition(), 0);
+        QCOMPARE(words(), QStringLiteral("DOKUZYÜZALTIMİLYONDÖRTYÜZOTUZSEKİZBİNYÜZYİRMİİKİ TL ELLİBEŞ KR"));
+    }
+
     void zeroRateLeavesTheTotalAtTheSubtotal()
     {
         page->rate()->setValue(0);

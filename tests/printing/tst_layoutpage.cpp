@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QHash>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -58,6 +60,24 @@ struct Fixture {
     }
 };
 
+// The colour covering most of a widget as it paints itself.
+QColor dominantColour(QWidget* widget)
+{
+    const QImage image = widget->grab().toImage();
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y) | 0xFF000000u];
+    QRgb best = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > most) {
+            best = it.key();
+            most = it.value();
+        }
+    return QColor(best);
+}
+
 } // namespace
 
 class TestLayoutPage : public QObject {
@@ -68,6 +88,8 @@ private slots:
     void boxesCarryNameHintAndStartingCaption();
     void boxesStandApartInsideThePage();
     void tabVisitsBoxesInCreationOrderSkippingStep();
+    void paintedColours_data();
+    void paintedColours();
     void loadFillsCaptionsAsRead();
 
     void nudgeButtonsMoveTickedBoxes_data();
@@ -125,6 +147,38 @@ void TestLayoutPage::boxesStandApartInsideThePage()
     QCOMPARE(page.findChild<QCheckBox*>("A5")->geometry(), QRect(104, 123, 140, 15));
     QCOMPARE(page.findChild<QCheckBox*>("A6")->geometry(), QRect(336, 123, 116, 15));
     QCOMPARE(page.findChild<QCheckBox*>("A43")->geometry(), QRect(107, 341, 86, 15));
+}
+
+void TestLayoutPage::paintedColours_data()
+{
+    QTest::addColumn<QString>("caption"); // label text or check box name; empty: the page itself
+    QTest::addColumn<QColor>("colour");
+    const QColor caption(192, 172, 135), head(88, 184, 126), box(228, 224, 201);
+    QTest::newRow("page") << QString() << QColor(220, 215, 186);
+    QTest::newRow("caption FATURA TARİHİ") << "FATURA TARİHİ" << caption;
+    QTest::newRow("caption MİKTARI") << "MİKTARI" << caption;
+    QTest::newRow("caption RAPOR SAYFASI") << "RAPOR SAYFASI " << caption;
+    QTest::newRow("head FİYATI") << "FİYATI" << head;
+    QTest::newRow("head TUTARI") << "TUTARI" << head;
+    QTest::newRow("note") << " NOT: Üst-Alt Kenar Boşluk | Sağ - Sol Kenar Boşluk " << QColor(0, 128, 0);
+    for (const char* name : {"A1", "A2", "A6", "A7", "A30", "A41", "A42", "A43"})
+        QTest::newRow(qPrintable(QStringLiteral("check box %1").arg(QLatin1String(name)))) << QString::fromLatin1(name) << box;
+}
+
+void TestLayoutPage::paintedColours()
+{
+    QFETCH(QString, caption);
+    QFETCH(QColor, colour);
+    LayoutPage page(QString{});
+    QWidget* widget = &page;
+    if (!caption.isEmpty()) {
+        widget = page.findChild<QCheckBox*>(caption);
+        for (QLabel* label : page.findChildren<QLabel*>())
+            if (label->text() == caption)
+                widget = label;
+    }
+    QVERIFY2(widget, qPrintable(caption));
+    QCOMPARE(dominantColour(widget), colour);
 }
 
 void TestLayoutPage::tabVisitsBoxesInCreationOrderSkippingStep()
