@@ -3,7 +3,7 @@
 // operations. Engine and cursor errors are expected answers to bad bytes; anything else that
 // escapes, and any crash, hang or leak, is a finding. One invariant is checked on top: a table
 // that verifyTable finds sound stays sound through the open and every operation the script runs
-// on it.
+// on it, unless the script itself damaged the files.
 //
 // Script: a sequence of operations, each one byte (value % kOps) followed by its arguments
 // (one byte each unless said otherwise; a text is a length byte, at most 40, then the bytes).
@@ -100,8 +100,9 @@ void answer(const char* what, F&& f)
     }
 }
 
-const char* const kOpNames[] = {"first", "next", "last", "prior", "moveBy", "locate", "append+post", "edit+post",
-                                "delete", "gotoRecordId", "edit+move", "reopen"};
+const char* const kOpNames[] = {"first",  "next",         "last",      "prior",  "moveBy", "locate",
+                                "append+post", "edit+post", "delete", "gotoRecordId", "edit+move", "reopen",
+                                "rival",  "tamper"};
 static_assert(std::size(kOpNames) == Op::kOps);
 
 std::string fieldName(const Cursor& c, std::uint8_t selector)
@@ -130,7 +131,7 @@ void post(Cursor& c)
     }
 }
 
-void run(Env& env, Cursor& c, Script& script, int& steps)
+void run(Env& env, Cursor& c, Script& script, int& steps, bool& tampered)
 {
     const std::uint8_t op = script.byte() % Op::kOps;
     switch (op) {
@@ -197,6 +198,52 @@ void run(Env& env, Cursor& c, Script& script, int& steps)
         c.gotoRecordId(script.word());
         ++steps;
         break;
+    case Op::Rival: {
+        const std::uint8_t what = script.byte() % 3;
+        const std::string field = fieldName(c, script.byte());
+        const std::string text = script.text();
+        c.edit();
+        answer("  set", [&] { setValue(c, field, text, text.empty()); });
+        {
+            Cursor rival("rival");
+            OpenOptions options;
+            options.env = &env;
+            rival.open(kFolder, kTable, options);
+            answer("  rival", [&] {
+                if (what == 0) {
+                    rival.deleteRecord();
+                } else {
+                    what == 1 ? rival.edit() : rival.append();
+                    setValue(rival, field, text, text.empty());
+                    post(rival);
+                }
+            });
+        }
+        post(c);
+        break;
+    }
+    case Op::Tamper: {
+        const std::uint8_t which = script.byte();
+        const std::uint16_t offset = static_cast<std::uint16_t>(script.byte() | (script.byte() << 8));
+        const auto value = static_cast<char>(script.byte());
+        const std::string path = kFolder + (which % 4 == 0 ? kTable + ".dat" : which % 4 == 1 ? kTable + ".idx" : "teskav.lck");
+        tampered = true;
+        // Through a File, in place: as another process's write it never moves the bytes of a
+        // view the engine may hold.
+        std::unique_ptr<File> file;
+        std::uint64_t size = 0;
+        if (env.open(path, Access::ReadWrite, Share::Shared, Disposition::OpenExisting, file) != 0
+            || file->size(size) != 0 || size == 0)
+            break;
+        file->write(offset % size, &value, 1);
+        if ((which & 4) && size >= 4) {
+            std::uint32_t counter = 0;
+            file->read(0, &counter, 4);
+            ++counter;
+            file->write(0, &counter, 4);
+        }
+        break;
+    }
     case Op::Reopen: {
         Cursor other;
         OpenOptions options;
@@ -237,6 +284,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::fprintf(stderr, "  sound before: %s\n", soundBefore ? "yes" : "no");
     // Sound once the cursor is open: the open itself may repair (a missing index is rebuilt).
     bool soundOpen = false;
+    // Bytes changed behind the engine's back void that promise.
+    bool tampered = false;
     {
         Cursor c("tfuzz");
         OpenOptions options;
@@ -263,12 +312,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             int steps = 0;
             while (!s.done() && steps < kMaxSteps) {
                 const std::uint8_t op = s.peek() % Op::kOps;
-                answer(kOpNames[op], [&] { run(env, c, s, steps); });
+                answer(kOpNames[op], [&] { run(env, c, s, steps, tampered); });
                 ++steps;
             }
         }
     }
-    if (soundOpen) {
+    if (soundOpen && !tampered) {
         const std::vector<std::string> faults = verifyTable(kFolder, kTable, &env);
         if (!faults.empty())
             fail("a sound table is no longer sound after the script", faults);

@@ -220,6 +220,37 @@ std::string invoiceScript()
     return s;
 }
 
+// A second cursor deletes, edits and appends while this one edits.
+std::string rivalScript()
+{
+    std::string s;
+    s += op(Op::First) + op(Op::Rival) + arg(0) + arg(1) + txt("mine");
+    s += op(Op::First) + op(Op::Rival) + arg(1) + arg(1) + txt("theirs");
+    s += op(Op::Last) + op(Op::Rival) + arg(2) + arg(2) + txt("new");
+    s += op(Op::Next) + arg(3) + op(Op::Rival) + arg(1) + arg(3) + txt("7");
+    s += op(Op::First) + op(Op::Next) + arg(50);
+    return s;
+}
+
+// Another process writes into the files while the table is open: the data file's header, a
+// slot, an index page, the lock file; each time with and without moving the change counter.
+std::string tamperScript(std::uint16_t slotByte, std::uint16_t pageByte)
+{
+    auto tamper = [](int which, std::uint16_t offset, int value) {
+        return op(Op::Tamper) + arg(which) + arg(offset & 0xff) + arg(offset >> 8) + arg(value);
+    };
+    std::string s;
+    s += op(Op::First) + op(Op::Next) + arg(3);
+    s += tamper(4, 100, 0) + op(Op::Next) + arg(3) + op(Op::Last);                // counter only
+    s += tamper(5, 100, 0) + op(Op::Locate) + arg(1) + arg(3) + txt("m") + op(Op::Prior) + arg(9);
+    s += tamper(0, slotByte, 0x01) + op(Op::First) + op(Op::Next) + arg(200);      // unnoticed
+    s += tamper(4, 41, 0x01) + op(Op::First) + appendSmall("after", "tamper", "1") + op(Op::Delete);
+    s += tamper(5, pageByte, 0x09) + op(Op::Last) + op(Op::Prior) + arg(200);
+    s += tamper(6, 4, 0x40) + op(Op::Reopen);
+    s += tamper(4, 29, 0x02) + op(Op::First) + op(Op::Next) + arg(200);
+    return s;
+}
+
 class Writer {
 public:
     explicit Writer(fs::path folder) : folder_(std::move(folder)) { fs::create_directories(folder_); }
@@ -299,6 +330,14 @@ void writeTables(Writer& w)
     w.table("sound-deep-busy", deep, busySmallScript());
     w.table("sound-kinds", kinds, kindsScript());
     w.table("sound-invoice", invoice, invoiceScript());
+    w.table("sound-small-rival", small, rivalScript());
+    w.table("sound-kinds-rival", kinds, rivalScript());
+    {
+        const std::uint16_t fieldsEnd = format::kHeaderSize + 4 * format::kDescriptorSize;
+        const std::uint16_t length = getAt<std::uint16_t>(deep.dat, format::kRecordLength);
+        w.table("tamper-deep", deep, tamperScript(fieldsEnd + 3 * length + 1, format::kPagesOffset + 1024 + 3));
+        w.table("tamper-small", small, tamperScript(fieldsEnd + 40, format::kPagesOffset + 20));
+    }
     w.table("flag-no-index", small, {}, TableInput::NoIndexFile);
     w.table("flag-no-lock", small, busySmallScript(), TableInput::NoLockFile);
     w.table("flag-read-only", small, busySmallScript(), TableInput::ReadOnly);

@@ -47,6 +47,11 @@ struct TableInput {
         GotoRecordId, // 4 bytes
         EditCancel,   // field, text: set, then moved away from, which posts it
         Reopen,       // a second, read-only cursor on the same table walks it
+        Rival,        // what (0 delete, 1 edit+post, 2 append), field, text: while this cursor
+                      // edits its record, a second cursor changes the table; then this one posts
+        Tamper,       // file (bits 0-1: data, index, lock; bit 2: also move its change counter),
+                      // offset (2 bytes, taken modulo the file's length), byte: another
+                      // process writes one byte into the file in place
         kOps
     };
 
