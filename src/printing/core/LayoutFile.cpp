@@ -80,7 +80,11 @@ void EnsureLayoutFile(const QString& programFolder)
 
 LayoutCaptions ReadLayoutFile(const QString& programFolder)
 {
-    const ProfileText text = readProfileFile(layoutFilePath(programFolder));
+    return layoutCaptions(readProfileFile(layoutFilePath(programFolder)));
+}
+
+LayoutCaptions layoutCaptions(const ProfileText& text)
+{
     LayoutCaptions captions;
     for (int i = 0; i < kLayoutEntries; ++i) {
         const QByteArray value = text.value(kLayoutSection, kLayoutTable[i].key, fallbackPosition(i));
@@ -89,13 +93,18 @@ LayoutCaptions ReadLayoutFile(const QString& programFolder)
     return captions;
 }
 
-void WriteLayoutFile(const QString& programFolder, const LayoutCaptions& captions)
+std::vector<std::pair<QByteArray, QByteArray>> layoutKeyValues(const LayoutCaptions& captions)
 {
     std::vector<std::pair<QByteArray, QByteArray>> keyValues;
     keyValues.reserve(kLayoutEntries);
     for (int i : kLayoutCreationOrder)
         keyValues.emplace_back(QByteArray(kLayoutTable[i].key), encode(captions[i]));
-    writeProfileStrings(layoutFilePath(programFolder), kLayoutSection, keyValues);
+    return keyValues;
+}
+
+void WriteLayoutFile(const QString& programFolder, const LayoutCaptions& captions)
+{
+    writeProfileStrings(layoutFilePath(programFolder), kLayoutSection, layoutKeyValues(captions));
 }
 
 } // namespace fatura

@@ -9,8 +9,12 @@
 #include <QString>
 
 #include <array>
+#include <utility>
+#include <vector>
 
 namespace fatura {
+
+class ProfileText;
 
 using LayoutCaptions = std::array<QString, kLayoutEntries>;
 
@@ -34,9 +38,13 @@ void EnsureLayoutFile(const QString& programFolder);
 // The value of every key, exactly as read (not normalised), with the fallback of the entry for
 // a key that is absent. A missing, empty or unreadable file gives the fallbacks; never throws.
 LayoutCaptions ReadLayoutFile(const QString& programFolder);
+// The same from a settings text already in memory.
+LayoutCaptions layoutCaptions(const ProfileText& text);
 
 // Writes every caption under its key, in the check boxes' creation order, in one replacement
 // of the file; see writeProfileStrings for what is kept and the "Unable to write to" failure.
 void WriteLayoutFile(const QString& programFolder, const LayoutCaptions& captions);
+// The (key, code page 1254 value) pairs WriteLayoutFile writes, in the order it writes them.
+std::vector<std::pair<QByteArray, QByteArray>> layoutKeyValues(const LayoutCaptions& captions);
 
 } // namespace fatura
