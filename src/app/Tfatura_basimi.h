@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 
 class QMenu;
 class QStackedWidget;
@@ -12,7 +13,13 @@ class QToolButton;
 
 namespace fatura {
 
+namespace archive {
+class InvoiceArchive;
+class Tfatura_bul;
+} // namespace archive
+
 class InvoicePage;
+class InvoicePageFields;
 class LayoutPage;
 class Tucretsiz_yazilimlar_icin_bilgi;
 
@@ -25,6 +32,9 @@ public:
     ~Tfatura_basimi() override;
 
     void setInformationWindow(Tucretsiz_yazilimlar_icin_bilgi* window) { info_ = window; }
+    // The find dialog "BUL" shows; created after the window, on the window's archive.
+    void setFindDialog(archive::Tfatura_bul* dialog) { find_ = dialog; }
+    archive::InvoiceArchive& archive() const { return *archive_; }
 
     struct StartupStep {
         QString name;
@@ -38,7 +48,7 @@ public:
     QString runStartupSteps();
 
     QString programFolder() const { return programFolder_; }
-    char editMode() const { return editMode_; }
+    char editMode() const;
     InvoicePage* invoicePage() const { return invoice_; }
     LayoutPage* layoutPage() const { return layout_; }
     QStackedWidget* pages() const { return pages_; }
@@ -57,11 +67,11 @@ private:
     void buildToolStrip(QWidget* page);
     void buildFoot(QWidget* page);
     void newInvoice();
+    void findInvoice();
     void dropReportMenu();
     void startAbout();
 
     QString programFolder_;
-    char editMode_ = 'Y';
     bool started_ = false;
     QStackedWidget* pages_;
     InvoicePage* invoice_;
@@ -70,6 +80,9 @@ private:
     QList<QToolButton*> tools_;
     QList<StartupStep> steps_;
     Tucretsiz_yazilimlar_icin_bilgi* info_ = nullptr;
+    std::unique_ptr<InvoicePageFields> fields_;
+    std::unique_ptr<archive::InvoiceArchive> archive_;
+    archive::Tfatura_bul* find_ = nullptr;
 };
 
 } // namespace fatura

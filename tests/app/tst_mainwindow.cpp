@@ -1,5 +1,7 @@
 #include "ActiveWindow.h"
+#include "Engine.h"
 #include "FakePlatform.h"
+#include "InvoiceSchema.h"
 #include "InvoicePage.h"
 #include "LayoutFile.h"
 #include "LayoutPage.h"
@@ -64,6 +66,8 @@ private slots:
     {
         fakes = std::make_unique<FakePlatform>();
         folder = std::make_unique<QTemporaryDir>();
+        engine::createTable(folder->path().toStdString() + '/', archive::kInvoiceTableName,
+                            archive::invoiceTableDefinition());
         window = std::make_unique<Tfatura_basimi>(folder->path() + QLatin1Char('/'));
     }
 
