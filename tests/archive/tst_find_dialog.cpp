@@ -1,6 +1,7 @@
 // The find-invoice dialog on its own, over a real archive, with a stand-in for the invoice page.
 #include "ActiveWindow.h"
 #include "ArchiveFixture.h"
+#include "HandMadeArchive.h"
 #include "InvoiceArchive.h"
 #include "InvoiceFields.h"
 #include "InvoiceListModel.h"
@@ -415,6 +416,77 @@ private slots:
         QVERIFY2(model->rowsRead() <= 8 * InvoiceListModel::kRun, qPrintable(QString::number(model->rowsRead())));
         for (int row : {0, 63, 64, 99, 100, 127, 128, 2998})
             QCOMPARE(model->rowOf(model->recordIdAt(row)), row);
+    }
+    // Slots as five appends, two deletes and one more append left them: the new record took
+    // the slot freed last, so slot order and RecordID order differ.
+    void archiveMadeOutsideTheProgramIsBrowsedSearchedLoadedAndSaved()
+    {
+        folder = std::make_unique<ArchiveFolder>(false);
+        using Slot = HandMadeArchive::Slot;
+        const auto text = [](const char* utf8) { return cp1254(QString::fromUtf8(utf8)); };
+        std::vector<Slot> records(5);
+        records[0] = {false, 1, 1, 501, {{"TARIH", text("03.01.2026")}, {"SAYIN1", text("Şükrü Öztürk")},
+                                        {"VDAIRESI", text("Kadıköy")}}, {{"TOPLAM", 118}}};
+        records[1] = {true, 0, 2, 502, {{"SAYIN1", text("Silinmiş Kayıt")}}, {}};
+        records[2] = {false, 3, 3, 503, {{"TARIH", text("04.01.2026")}, {"SAYIN1", text("Ali Veli")}}, {}};
+        records[3] = {false, 4, 6, 506,
+                    {{"TARIH", text("09.01.2026")}, {"SAYIN1", text("Zeynep Kaya")}, {"C1", text("Çimento 50 kg")},
+                     {"B1", text("Torba")}, {"YANLIZ", text("YALNIZ: Dörtyüzyirmibir TL")}, {"VNO", text("1234")}},
+                    {{"M1", 2}, {"F1", 210.5}, {"T1", 421}, {"YEKUN", 421}, {"KDV", 75.78}, {"TOPLAM", 496.78}}};
+        records[4] = {false, 5, 5, 505, {{"TARIH", text("08.01.2026")}, {"SAYIN1", text("Mehmet Demir")}}, {}};
+        QVERIFY(HandMadeArchive().write(folder->path(), records, 2, 6, 506));
+        QVERIFY(!QFile::exists(folder->path() + QStringLiteral("fatura.idx")));
+
+        archive->open(folder->path());
+        show();
+        const QStringList inOrder = {"Şükrü Öztürk", "Ali Veli", "Mehmet Demir", "Zeynep Kaya"};
+        QCOMPARE(dialog->model()->rowCount(), 4);
+        for (int row = 0; row < 4; ++row)
+            QCOMPARE(shown(row, 1), inOrder[row]);
+        QCOMPARE(shown(0, 2), QStringLiteral("Kadıköy"));
+        dialog->searchBox(2)->setText(QStringLiteral("zey"));
+        QCOMPARE(selectedRow(), 3);
+        QCOMPARE(current(), 6);
+        button("KAYDA GİT")->click();
+        QVERIFY(dialog->goToRecord());
+        archive->find(nullptr, [this] { return dialog->goToRecord(); });
+        QCOMPARE(page.texts.value("SAYIN1"), QStringLiteral("Zeynep Kaya"));
+        QCOMPARE(page.texts.value("C1"), QStringLiteral("Çimento 50 kg"));
+        QCOMPARE(page.texts.value("YALNIZ"), QStringLiteral("YALNIZ: Dörtyüzyirmibir TL"));
+        QCOMPARE(page.texts.value("VERGIHESAPNO"), QStringLiteral("1234"));
+        QCOMPARE(page.texts.value("SAYIN2"), QString());
+        QCOMPARE(page.numbers.value("F1"), 210.5L);
+        QCOMPARE(page.numbers.value("TOPLAM"), (long double)(496.78)); // the stored double, unrounded
+        QCOMPARE(archive->editMode(), 'D');
+
+        page.texts["SAYIN2"] = QStringLiteral("Düzeltildi");
+        archive->save(nullptr);
+        {
+            engine::Cursor c = folder->open(true);
+            QVERIFY(c.gotoRecordId(6));
+            QCOMPARE(fromCp1254(c.getText("SAYIN2")), QStringLiteral("Düzeltildi"));
+            QCOMPARE(c.getNumber("REC_ID"), 506.0);
+            QCOMPARE(c.currentSlot(), 4u);
+            QCOMPARE(c.recordCount(), 4u);
+        }
+        archive->setEditModeNew();
+        page.texts["SAYIN1"] = QStringLiteral("Yeni Fatura");
+        archive->save(nullptr);
+        engine::Cursor c = folder->open(true);
+        QVERIFY(c.gotoRecordId(7));
+        QCOMPARE(fromCp1254(c.getText("SAYIN1")), QStringLiteral("Yeni Fatura"));
+        QCOMPARE(c.getNumber("REC_ID"), 507.0);
+        QCOMPARE(c.currentSlot(), 2u);
+        QCOMPARE(c.recordCount(), 5u);
+        c.close();
+        QCOMPARE(QString::fromStdString(
+                     [&] {
+                         std::string all;
+                         for (const std::string& fault : engine::verifyTable(folder->folder(), "fatura"))
+                             all += fault + '\n';
+                         return all;
+                     }()),
+                 QString());
     }
 };
 
