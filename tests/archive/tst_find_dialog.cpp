@@ -488,6 +488,32 @@ private slots:
                      }()),
                  QString());
     }
+    // A table made elsewhere may keep its records in the order of a user field; the list then
+    // follows that order, and a search still lands on its row.
+    void tableOrderedByAnotherKeyIsListedInThatOrder()
+    {
+        folder = std::make_unique<ArchiveFolder>(false);
+        engine::TableDefinition byName = archive::invoiceTableDefinition();
+        byName.primaryIndex.keyFields = {byName.fieldNumber("SAYIN1")};
+        byName.primaryIndex.caseInsensitive = true;
+        engine::createTable(folder->folder(), archive::kInvoiceTableName, byName);
+        std::vector<Customer> many;
+        std::vector<QByteArray> names;
+        for (int i = 0; i < 200; ++i)
+            names.push_back(QByteArray("Müşteri ") + QByteArray::number(1000 - i));
+        for (const QByteArray& n : names)
+            many.push_back({"01.01.2026", n.constData(), "", ""});
+        openArchive(many);
+        show();
+        QCOMPARE(dialog->model()->rowCount(), 200);
+        QCOMPARE(shown(0, 1), QStringLiteral("Müşteri 1000")); // texts compare byte by byte
+        QCOMPARE(shown(1, 1), QStringLiteral("Müşteri 801"));
+        QCOMPARE(shown(199, 1), QStringLiteral("Müşteri 999"));
+        dialog->searchBox(2)->setText(QStringLiteral("müşteri 9"));
+        QCOMPARE(current(), ids[100]); // Müşteri 900, first in name order
+        QCOMPARE(selectedRow(), 100);
+        QCOMPARE(shown(100, 1), QStringLiteral("Müşteri 900"));
+    }
 };
 
 QTEST_MAIN(TestFindDialog)
