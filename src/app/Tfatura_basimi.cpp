@@ -1,8 +1,10 @@
 #include "Tfatura_basimi.h"
 
+#include "InvoiceArchive.h"
 #include "InvoicePage.h"
 #include "InvoicePageSource.h"
 #include "InvoicePrint.h"
+#include "InvoicePageFields.h"
 #include "LayoutPage.h"
 #include "Links.h"
 #include "Palette.h"
@@ -11,6 +13,7 @@
 #include "ReportPage.h"
 #include "ReportPrinter.h"
 #include "TextEdit.h"
+#include "Tfatura_bul.h"
 #include "Tucretsiz_yazilimlar_icin_bilgi.h"
 
 #include <QApplication>
@@ -107,6 +110,8 @@ Tfatura_basimi::Tfatura_basimi(const QString& programFolder, QWidget* parent)
 
     invoice_ = new InvoicePage;
     pages_->addWidget(invoice_);
+    fields_ = std::make_unique<InvoicePageFields>(*invoice_);
+    archive_ = std::make_unique<archive::InvoiceArchive>(*fields_);
     buildToolStrip(invoice_);
     buildFoot(invoice_);
 
@@ -124,14 +129,14 @@ Tfatura_basimi::Tfatura_basimi(const QString& programFolder, QWidget* parent)
     pages_->setCurrentWidget(invoice_);
 
     steps_ = {
-        {QStringLiteral("SetEditModeNew"), [this] { editMode_ = 'Y'; }},
+        {QStringLiteral("SetEditModeNew"), [this] { archive_->setEditModeNew(); }},
         {QStringLiteral("FixProgramFolder"),
          [this] {
              if (!programFolder_.endsWith(QLatin1Char('/')))
                  programFolder_ += QLatin1Char('/');
          }},
         {QStringLiteral("EnsureLayoutFile"), [this] { EnsureLayoutFile(programFolder_); }},
-        // The archive opens here, between creating the settings file and loading it.
+        {QStringLiteral("OpenArchive"), [this] { archive_->open(programFolder_); }},
         {QStringLiteral("LoadLayout"), [this] { layout_->LoadLayout(programFolder_); }},
         {QStringLiteral("PutTodaysDate"), [this] { invoice_->text(QStringLiteral("TARIH"))->setText(InvoicePage::todayText()); }},
     };
@@ -169,16 +174,18 @@ void Tfatura_basimi::buildToolStrip(QWidget* page)
 
     menu_ = new QMenu(this);
     menu_->setObjectName(QStringLiteral("MNMENU"));
-    connect(menu_->addAction(QStringLiteral("ÖNİZLEME")), &QAction::triggered, this,
-            [this] { guarded(this, [this] { PreviewInvoice(); }); });
-    connect(menu_->addAction(QStringLiteral("YAZDIR")), &QAction::triggered, this,
-            [this] { guarded(this, [this] { PrintInvoice(); }); });
+    connectGuarded(menu_->addAction(QStringLiteral("ÖNİZLEME")), &QAction::triggered, this, [this] { PreviewInvoice(); });
+    connectGuarded(menu_->addAction(QStringLiteral("YAZDIR")), &QAction::triggered, this, [this] { PrintInvoice(); });
 
-    connect(toolButton(QStringLiteral("YENİ")), &QToolButton::clicked, this, [this] { guarded(this, [this] { newInvoice(); }); });
-    connect(toolButton(QStringLiteral("RAPOR")), &QToolButton::clicked, this, [this] { guarded(this, [this] { dropReportMenu(); }); });
-    connect(toolButton(QStringLiteral("RAPOR AYARLARI")), &QToolButton::clicked, this,
-            [this] { guarded(this, [this] { showPage(QStringLiteral("AYAR")); }); });
-    connect(toolButton(QStringLiteral("????")), &QToolButton::clicked, this, [this] { guarded(this, [this] { startAbout(); }); });
+    const auto wire = [this](const char* caption, auto action) {
+        connectGuarded(toolButton(QString::fromUtf8(caption)), &QToolButton::clicked, this, std::move(action));
+    };
+    wire("YENİ", [this] { newInvoice(); });
+    wire("KAYDET", [this] { archive_->save(this); });
+    wire("BUL", [this] { findInvoice(); });
+    wire("RAPOR", [this] { dropReportMenu(); });
+    wire("RAPOR AYARLARI", [this] { showPage(QStringLiteral("AYAR")); });
+    wire("????", [this] { startAbout(); });
 }
 
 void Tfatura_basimi::buildFoot(QWidget* page)
@@ -233,10 +240,17 @@ void Tfatura_basimi::showPage(const QString& name)
             pages_->setCurrentIndex(i);
 }
 
+char Tfatura_basimi::editMode() const { return archive_->editMode(); }
+
 void Tfatura_basimi::newInvoice()
 {
     if (invoice_->startNewInvoice())
-        editMode_ = 'Y';
+        archive_->setEditModeNew();
+}
+
+void Tfatura_basimi::findInvoice()
+{
+    archive_->find(this, [this] { return find_ && find_->chooseRecord(); });
 }
 
 void Tfatura_basimi::dropReportMenu()

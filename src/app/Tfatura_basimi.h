@@ -13,9 +13,15 @@ class QToolButton;
 
 namespace fatura {
 
+namespace archive {
+class InvoiceArchive;
+class Tfatura_bul;
+} // namespace archive
+
 class InvoicePage;
 class InvoicePrint;
 class InvoiceSource;
+class InvoicePageFields;
 class LayoutPage;
 class Tucretsiz_yazilimlar_icin_bilgi;
 
@@ -34,6 +40,9 @@ public:
     ~Tfatura_basimi() override;
 
     void setInformationWindow(Tucretsiz_yazilimlar_icin_bilgi* window) { info_ = window; }
+    // The find dialog "BUL" shows; created after the window, on the window's archive.
+    void setFindDialog(archive::Tfatura_bul* dialog) { find_ = dialog; }
+    archive::InvoiceArchive& archive() const { return *archive_; }
 
     struct StartupStep {
         QString name;
@@ -47,7 +56,7 @@ public:
     QString runStartupSteps();
 
     QString programFolder() const { return programFolder_; }
-    char editMode() const { return editMode_; }
+    char editMode() const;
     InvoicePage* invoicePage() const { return invoice_; }
     LayoutPage* layoutPage() const { return layout_; }
     QStackedWidget* pages() const { return pages_; }
@@ -83,12 +92,12 @@ private:
     void buildToolStrip(QWidget* page);
     void buildFoot(QWidget* page);
     void newInvoice();
+    void findInvoice();
     void dropReportMenu();
     void startAbout();
     InvoicePrint composition();
 
     QString programFolder_;
-    char editMode_ = 'Y';
     bool started_ = false;
     QStackedWidget* pages_;
     InvoicePage* invoice_;
@@ -102,6 +111,9 @@ private:
     std::unique_ptr<report::ReportOutput> output_;
     report::ReportOutput* outputOverride_ = nullptr;
     std::unique_ptr<InvoiceSource> invoiceSource_;
+    std::unique_ptr<InvoicePageFields> fields_;
+    std::unique_ptr<archive::InvoiceArchive> archive_;
+    archive::Tfatura_bul* find_ = nullptr;
 };
 
 } // namespace fatura

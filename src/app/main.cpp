@@ -13,7 +13,8 @@ int main(int argc, char* argv[])
 
     const QString programFolder = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
     fatura::Tfatura_basimi mainWindow(programFolder);
-    fatura::Tfatura_bul findDialog(&mainWindow);
+    fatura::archive::Tfatura_bul findDialog(mainWindow.archive(), &mainWindow);
+    mainWindow.setFindDialog(&findDialog);
     fatura::Tucretsiz_yazilimlar_icin_bilgi information;
     mainWindow.setInformationWindow(&information);
     // Ending the loop also gives back a preview's call, so an open preview never holds the program.

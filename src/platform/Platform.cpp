@@ -56,6 +56,21 @@ private:
         QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
         box.exec();
     }
+
+    Answer confirm(QWidget* parent, const QString& text) override
+    {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::NoButton, parent);
+        QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+        box.setDefaultButton(ok);
+        box.setEscapeButton(cancel);
+        box.exec();
+        if (box.clickedButton() == ok)
+            return Answer::Yes;
+        if (box.clickedButton() == cancel)
+            return Answer::No;
+        return Answer::Closed;
+    }
 };
 
 class DesktopBeeper final : public Beeper {

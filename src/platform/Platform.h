@@ -25,6 +25,9 @@ public:
     virtual void warn(QWidget* parent, const QString& text) = 0;
     // Error icon, the given title, one "OK".
     virtual void error(QWidget* parent, const QString& title, const QString& text) = 0;
+    // "Confirm" box with a question icon, buttons "OK" (default; answers Yes) and "Cancel"
+    // (answers No and Escape).
+    virtual Answer confirm(QWidget* parent, const QString& text) = 0;
 };
 
 class Beeper {
@@ -80,6 +83,9 @@ void showStandardError(QWidget* parent, const QString& text);
 
 } // namespace fatura
 
+#include <QObject>
+#include <QWidget>
+
 #include <exception>
 #include <utility>
 
@@ -102,6 +108,17 @@ bool guarded(QWidget* parent, Action&& action)
         showStandardError(parent, QStringLiteral("Unknown error"));
     }
     return false;
+}
+
+// Connects signal of sender to action, run through guarded() with context's window as the
+// parent of the error box. Every button and search box is wired through here so that no user
+// action can escape the standard error box. Arguments of the signal are not passed on.
+template <class Sender, class Signal, class Action>
+QMetaObject::Connection connectGuarded(Sender* sender, Signal signal, QWidget* context, Action action)
+{
+    return QObject::connect(sender, signal, context, [context, action = std::move(action)] {
+        guarded(context->window(), action);
+    });
 }
 
 } // namespace fatura

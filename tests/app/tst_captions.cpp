@@ -2,6 +2,7 @@
 // them: its text fits its box, and an autosized caption does not run under the control beside it.
 #include "ActiveWindow.h"
 #include "FakePlatform.h"
+#include "ProgramFolder.h"
 #include "LayoutPage.h"
 #include "Tfatura_basimi.h"
 #include "TurkishLocale.h"
@@ -68,7 +69,7 @@ private slots:
     void initTestCase()
     {
         testing::pinTurkishLocale();
-        window = std::make_unique<Tfatura_basimi>(folder.path() + QLatin1Char('/'));
+        window = std::make_unique<Tfatura_basimi>(programFolder(folder));
         // Shown once, so that the start-up steps put the default layout into the check boxes.
         QVERIFY(testing::showActive(*window));
         QVERIFY(fakes.boxes.shown.isEmpty());

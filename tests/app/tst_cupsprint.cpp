@@ -7,6 +7,7 @@
 // set-up, so it fails.
 #include "ActiveWindow.h"
 #include "FakePlatform.h"
+#include "ProgramFolder.h"
 #include "InvoicePage.h"
 #include "Page.h"
 #include "ReportPage.h"
@@ -112,7 +113,7 @@ void TestCupsPrint::printedInvoiceLandsWhereTheLayoutPutsIt()
 
     testing::FakePlatform fakes;
     QTemporaryDir programFolder;
-    Tfatura_basimi window(programFolder.path() + QLatin1Char('/'));
+    Tfatura_basimi window(fatura::programFolder(programFolder));
     QVERIFY(testing::showActive(window));
     InvoicePage* invoice = window.invoicePage();
     const auto type = [&](const QString& name, const QString& text) {

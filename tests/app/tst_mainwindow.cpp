@@ -1,5 +1,8 @@
 #include "ActiveWindow.h"
+#include "Engine.h"
 #include "FakePlatform.h"
+#include "ProgramFolder.h"
+#include "InvoiceSchema.h"
 #include "InvoicePage.h"
 #include "LayoutFile.h"
 #include "LayoutPage.h"
@@ -64,7 +67,7 @@ private slots:
     {
         fakes = std::make_unique<FakePlatform>();
         folder = std::make_unique<QTemporaryDir>();
-        window = std::make_unique<Tfatura_basimi>(folder->path() + QLatin1Char('/'));
+        window = std::make_unique<Tfatura_basimi>(programFolder(*folder));
     }
 
     void cleanup()

@@ -2,6 +2,7 @@
 // or dismissing the real box does to the invoice on the page.
 #include "ActiveWindow.h"
 #include "FakePlatform.h"
+#include "ProgramFolder.h"
 #include "InvoicePage.h"
 #include "NumericEdit.h"
 #include "TextEdit.h"
@@ -62,7 +63,7 @@ void TestNewInvoiceBox::answers()
     ScopedPlatform scope(Platform{nullptr, &beeper, &clock, &shell});
 
     QTemporaryDir folder;
-    Tfatura_basimi window(folder.path() + QLatin1Char('/'));
+    Tfatura_basimi window(programFolder(folder));
     QVERIFY(testing::showActive(window));
     InvoicePage* page = window.invoicePage();
     page->text("SAYIN1")->setText(QStringLiteral("MÜŞTERİ"));

@@ -2,6 +2,7 @@
 // The print system is pointed at a socket where nothing listens, before anything asks it.
 #include "ActiveWindow.h"
 #include "FakePlatform.h"
+#include "ProgramFolder.h"
 #include "PreviewWindow.h"
 #include "ReportPrinter.h"
 #include "Tfatura_basimi.h"
@@ -37,7 +38,7 @@ private slots:
         QVERIFY2(QPrinterInfo::availablePrinters().isEmpty(), "the print system should be out of reach here");
         testing::FakePlatform fakes;
         QTemporaryDir folder;
-        Tfatura_basimi window(folder.path() + QLatin1Char('/'));
+        Tfatura_basimi window(programFolder(folder));
         QVERIFY(testing::showActive(window));
         QVERIFY(!window.reportPrinter().hasPrinter());
 

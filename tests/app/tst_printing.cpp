@@ -2,6 +2,7 @@
 // or the printer, read from the invoice page and the settings page as they stand.
 #include "ActiveWindow.h"
 #include "FakePlatform.h"
+#include "ProgramFolder.h"
 #include "InvoicePage.h"
 #include "LayoutPage.h"
 #include "NumericEdit.h"
@@ -72,7 +73,7 @@ private slots:
     {
         fakes = std::make_unique<testing::FakePlatform>();
         folder = std::make_unique<QTemporaryDir>();
-        window = std::make_unique<Tfatura_basimi>(folder->path() + QLatin1Char('/'));
+        window = std::make_unique<Tfatura_basimi>(programFolder(*folder));
         output = RecordingOutput();
         window->setReportOutput(&output);
         QVERIFY(testing::showActive(*window));

@@ -2,6 +2,7 @@
 // The main window is wired to the application as the program's entry wires it.
 #include "ActiveWindow.h"
 #include "FakePlatform.h"
+#include "ProgramFolder.h"
 #include "PreviewWindow.h"
 #include "Tfatura_basimi.h"
 #include "TurkishLocale.h"
@@ -23,7 +24,7 @@ private slots:
         testing::pinTurkishLocale();
         testing::FakePlatform fakes;
         QTemporaryDir folder;
-        Tfatura_basimi window(folder.path() + QLatin1Char('/'));
+        Tfatura_basimi window(programFolder(folder));
         connect(&window, &Tfatura_basimi::closed, qApp, &QCoreApplication::quit);
         QVERIFY(testing::showActive(window));
         QAction* preview = window.reportMenu()->actions().value(0);

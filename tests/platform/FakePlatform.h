@@ -12,7 +12,7 @@
 namespace fatura::testing {
 
 struct ShownBox {
-    enum Kind { Ask, Warn, Error } kind;
+    enum Kind { Ask, Warn, Error, Confirm } kind;
     QString title;
     QString text;
 };
@@ -31,6 +31,11 @@ public:
     void error(QWidget*, const QString& title, const QString& text) override
     {
         shown.append({ShownBox::Error, title, text});
+    }
+    Answer confirm(QWidget*, const QString& text) override
+    {
+        shown.append({ShownBox::Confirm, QStringLiteral("Confirm"), text});
+        return answers.isEmpty() ? Answer::Closed : answers.takeFirst();
     }
 };
 
