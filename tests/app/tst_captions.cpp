@@ -2,7 +2,7 @@
 // them: its text fits its box, and an autosized caption does not run under the control beside it.
 #include "ActiveWindow.h"
 #include "FakePlatform.h"
-#include "ProgramFolder.h"
+#include "MainWindowFixture.h"
 #include "LayoutPage.h"
 #include "Tfatura_basimi.h"
 #include "TurkishLocale.h"

@@ -7,7 +7,7 @@
 // set-up, so it fails.
 #include "ActiveWindow.h"
 #include "FakePlatform.h"
-#include "ProgramFolder.h"
+#include "MainWindowFixture.h"
 #include "InvoicePage.h"
 #include "Page.h"
 #include "ReportPage.h"
@@ -84,14 +84,6 @@ QRect inkBounds(const QImage& grey, QRect region)
                 box |= QRect(x, y, 1, 1);
     }
     return box;
-}
-
-QAction* menuEntry(Tfatura_basimi& window, const QString& text)
-{
-    for (QAction* a : window.reportMenu()->actions())
-        if (a->text() == text)
-            return a;
-    return nullptr;
 }
 
 } // namespace

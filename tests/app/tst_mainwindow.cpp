@@ -1,7 +1,7 @@
 #include "ActiveWindow.h"
 #include "Engine.h"
 #include "FakePlatform.h"
-#include "ProgramFolder.h"
+#include "MainWindowFixture.h"
 #include "InvoiceSchema.h"
 #include "InvoicePage.h"
 #include "LayoutFile.h"

@@ -2,7 +2,7 @@
 // or dismissing the real box does to the invoice on the page.
 #include "ActiveWindow.h"
 #include "FakePlatform.h"
-#include "ProgramFolder.h"
+#include "MainWindowFixture.h"
 #include "InvoicePage.h"
 #include "NumericEdit.h"
 #include "TextEdit.h"

@@ -2,7 +2,7 @@
 // The print system is pointed at a socket where nothing listens, before anything asks it.
 #include "ActiveWindow.h"
 #include "FakePlatform.h"
-#include "ProgramFolder.h"
+#include "MainWindowFixture.h"
 #include "PreviewWindow.h"
 #include "ReportPrinter.h"
 #include "Tfatura_basimi.h"
@@ -17,16 +17,6 @@
 #include <QtTest>
 
 using namespace fatura;
-
-namespace {
-QAction* menuEntry(Tfatura_basimi& window, const QString& text)
-{
-    for (QAction* a : window.reportMenu()->actions())
-        if (a->text() == text)
-            return a;
-    return nullptr;
-}
-} // namespace
 
 class TestNoPrinter : public QObject {
     Q_OBJECT

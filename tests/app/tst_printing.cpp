@@ -2,7 +2,7 @@
 // or the printer, read from the invoice page and the settings page as they stand.
 #include "ActiveWindow.h"
 #include "FakePlatform.h"
-#include "ProgramFolder.h"
+#include "MainWindowFixture.h"
 #include "InvoicePage.h"
 #include "LayoutPage.h"
 #include "NumericEdit.h"
@@ -38,14 +38,6 @@ public:
 };
 
 QString labelText(const report::Page& page, int n) { return page.labels.at(std::size_t(n - 1)).text; }
-
-QAction* menuEntry(Tfatura_basimi& window, const QString& text)
-{
-    for (QAction* a : window.reportMenu()->actions())
-        if (a->text() == text)
-            return a;
-    return nullptr;
-}
 
 } // namespace
 

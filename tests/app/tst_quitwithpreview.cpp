@@ -2,7 +2,7 @@
 // The main window is wired to the application as the program's entry wires it.
 #include "ActiveWindow.h"
 #include "FakePlatform.h"
-#include "ProgramFolder.h"
+#include "MainWindowFixture.h"
 #include "PreviewWindow.h"
 #include "Tfatura_basimi.h"
 #include "TurkishLocale.h"
