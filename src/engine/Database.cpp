@@ -22,8 +22,9 @@ std::map<std::pair<Env*, std::string>, std::weak_ptr<Database>>& registry()
 
 constexpr int kLockFileAttempts = 11;
 constexpr unsigned kLockFileRetryMs = 100;
-// Reading or writing the lock file takes moments; its guard byte is tried this often.
-constexpr int kGuardAttempts = 32768;
+// Reading or writing the lock file takes moments; its guard byte is tried again this often
+// after the first attempt.
+constexpr int kGuardAttempts = 1 + 32768;
 constexpr unsigned kGuardRetryMs = 3;
 // The most a lock file can hold: its two counts and 4096 names of 255 characters.
 constexpr std::uint64_t kMaxLockFileBytes = 8 + std::uint64_t(format::kMaxTables) * 256;

@@ -6,6 +6,7 @@
 #include "MemEnv.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <numeric>
 
@@ -26,7 +27,10 @@ std::unique_ptr<File> openTableFile(Env& env, const std::string& path, Share sha
     readOnly = readOnlyWanted || attributes.readOnly;
     std::unique_ptr<File> file;
     OsError error = env.open(path, readOnly ? Access::ReadOnly : Access::ReadWrite, share, Disposition::OpenExisting, file);
-    if (error != 0 && !readOnly) {
+    // Only a file that may not be written is opened for reading instead: one held by another
+    // process (a sharing violation) stays refused, or exclusive use would quietly become
+    // shared reading.
+    if ((error == EACCES || error == EPERM || error == EROFS) && !readOnly) {
         error = env.open(path, Access::ReadOnly, share, Disposition::OpenExisting, file);
         readOnly = error == 0;
     }
