@@ -344,23 +344,33 @@ struct Cursor::Impl {
             fail(msg::ReadOnlyDataset);
         if (editing())
             return;
-        if (t.recordCount() == 0 || (!has && (first(), !has))) {
+        if (!has && (first(), !has)) {
             append();
             return;
         }
+        // The record lock first, the reading after it: a reader waiting for a record lock
+        // would keep a writer that holds the table from finishing.
         const auto slot = get<std::uint32_t>(current.data(), kSlotLink);
         t.locks().lockRecord(slot, this);
         recordLocked = true;
         lockedSlot = slot;
+        bool empty = false;
         try {
             Table::ReadScope reading(t);
-            const unsigned char* stored = t.peek(slot);
-            if (!stored || stored[kSlotState] != kSlotInUse
-                || std::memcmp(stored + kSlotRecordId, current.data() + kSlotRecordId, 4 + 16) != 0)
+            empty = t.recordCount() == 0;
+            const unsigned char* stored = empty ? nullptr : t.peek(slot);
+            if (!empty
+                && (!stored || stored[kSlotState] != kSlotInUse
+                    || std::memcmp(stored + kSlotRecordId, current.data() + kSlotRecordId, 4 + 16) != 0))
                 throw EngineError::make(errc::RecordChanged, tableName);
         } catch (...) {
             releaseRecordLock();
             throw;
+        }
+        if (empty) {
+            releaseRecordLock();
+            append();
+            return;
         }
         buffer = current;
         modified = false;

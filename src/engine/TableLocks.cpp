@@ -61,14 +61,25 @@ void TableLocks::lockTable(const void* owner)
 {
     if (writing_)
         throw EngineError::make(errc::TableLock, table_);
+    auto othersHoldRecords = [&] {
+        for (const auto& [slot, holder] : records_) {
+            if (holder != owner)
+                return true;
+        }
+        return false;
+    };
+    // Mostly nobody is in the way: the reading byte lies just below the write range, and one
+    // call takes both. Otherwise each is waited for by its own rule.
+    if (!othersHoldRecords()
+        && data_.lock(kReadingByte, kWriteLockLength + 1, LockKind::Exclusive) == 0) {
+        writing_ = true;
+        return;
+    }
     bool locked = false;
     for (int attempt = 0; attempt < kLockAttempts && !locked; ++attempt) {
         if (attempt > 0)
             env_.sleepMs(kLockRetryMs);
-        bool othersHold = false;
-        for (const auto& [slot, holder] : records_)
-            othersHold = othersHold || holder != owner;
-        if (othersHold)
+        if (othersHoldRecords())
             continue;
         const OsError e = data_.lock(kWriteLockStart, kWriteLockLength, LockKind::Exclusive);
         if (e == 0)
@@ -91,7 +102,7 @@ void TableLocks::lockTable(const void* owner)
         if (e != EAGAIN)
             break;
     }
-    releaseWriteRange();
+    releaseWriteRange(false);
     throw EngineError::make(errc::TableLock, table_);
 }
 
@@ -104,16 +115,14 @@ void TableLocks::unlockTable() noexcept
     // the lock back to shared never leaves the byte free for a writer to slip in.
     if (readers_ > 0)
         data_.lock(kReadingByte, 1, LockKind::Shared);
-    else
-        data_.unlock(kReadingByte, 1);
-    releaseWriteRange();
+    releaseWriteRange(readers_ == 0);
 }
 
-void TableLocks::releaseWriteRange() noexcept
+void TableLocks::releaseWriteRange(bool withReadingByte) noexcept
 {
     // Record bytes lie at falling offsets for rising slots: walk the held slots from the
     // highest, which is the lowest byte, upward through the range.
-    std::uint64_t from = kWriteLockStart;
+    std::uint64_t from = withReadingByte ? kReadingByte : kWriteLockStart;
     for (auto it = records_.rbegin(); it != records_.rend(); ++it) {
         const std::uint64_t byte = recordByte(it->first);
         if (byte > from)

@@ -67,8 +67,9 @@ public:
     };
 
 private:
-    // Unlocks the write range except the bytes of the record locks held in it.
-    void releaseWriteRange() noexcept;
+    // Unlocks the write range (and the reading byte below it) except the bytes of the record
+    // locks held in it.
+    void releaseWriteRange(bool withReadingByte) noexcept;
 
     Env& env_;
     File& data_;

@@ -223,8 +223,8 @@ void LockingTest::writeLockCoversEveryRecordByte_data()
         QTest::newRow(where + "record byte of slot 1") << onDisk << quint64(recordByte(1)) << errc::TableLock;
         QTest::newRow(where + "record byte of slot 200000000")
             << onDisk << quint64(recordByte(200000000)) << errc::TableLock;
-        QTest::newRow(where + "just below the range") << onDisk << quint64(format::kWriteLockStart - 1) << 0u;
-        QTest::newRow(where + "above the reading byte") << onDisk << quint64(format::kReadingByte + 1) << 0u;
+        QTest::newRow(where + "below the reading byte") << onDisk << quint64(format::kReadingByte - 1) << 0u;
+        QTest::newRow(where + "above the sharing byte") << onDisk << quint64(format::kRecordLockBase + 1) << 0u;
     }
 }
 
@@ -243,9 +243,9 @@ void LockingTest::writeLockCoversEveryRecordByte()
     QCOMPARE(engineErrorOf([&] { SharedFolder::add(c, "while held"); }), error);
     QCOMPARE(f.one.sleptMs(), error ? kLockGiveUpMs : 0ull);
     QCOMPARE(c.recordCount(), error ? 1u : 2u);
-    // Nothing of the refused write range stays locked.
+    // Nothing of the refused write range, nor the reading byte, stays locked.
     QCOMPARE(third->unlock(byte, 1), 0);
-    QCOMPARE(third->lock(format::kWriteLockStart, format::kWriteLockLength, LockKind::Exclusive), 0);
+    QCOMPARE(third->lock(format::kReadingByte, format::kWriteLockLength + 1, LockKind::Exclusive), 0);
 }
 
 void LockingTest::failedPostKeepsItsRecordLock_data()
