@@ -3,9 +3,12 @@
 //
 // All cursors of the process on the same table (same Env, folder and name) share one
 // in-memory table object and its open files; they see each other's posts at once. Because of
-// that sharing, the cursors of one table must be used by one thread at a time. Changes by
-// other processes are noticed through the data file header's change counter, which every
-// operation compares before it trusts its cached pages.
+// that sharing, the cursors of one table must be used by one thread at a time. Other
+// processes (and cursors opened through another Env) share the table through byte-range
+// locks on its data file: Edit locks the record until Post or Cancel, every change holds the
+// table write lock, and every reading operation waits for a change in progress to finish and
+// then re-reads whatever the change counters of the headers say has moved. Two cursors of
+// one process on one table conflict over these locks as two processes do.
 //
 // Texts crossing this interface (values, field names) are code page 1254 bytes. The folder
 // and the table name are file-system names (UTF-8).

@@ -4,6 +4,7 @@
 // and released with the last of them.
 
 #include "Env.h"
+#include "LockFile.h"
 
 #include <map>
 #include <memory>
@@ -27,13 +28,18 @@ public:
     // exclusively, or exclusive use is asked while it is open.
     std::shared_ptr<Table> table(const std::string& name, bool exclusive);
 
-    // Enters the table in the lock file unless it is there. Engine error 9480 when the lock
-    // file holds the most tables it can; false when the lock file cannot be read or written.
+    // Enters the table in the lock file unless it is there; a lock file that holds no valid
+    // list (left empty or cut short by a crash, garbled) is written anew from the folder's
+    // tables. Engine error 9480 when the lock file holds the most tables it can, 10221 or
+    // 10223 when another process keeps it locked for too long; false when it cannot be read or
+    // written.
     bool enter(const std::string& name);
 
 private:
     Database(Env& env, std::string folder);
     void openLockFile();
+    // The names of the folder's data files, in the folder's order, as a new lock file lists.
+    lockfile::Contents initialContents(std::uint32_t counter);
 
     Env& env_;
     std::string folder_;

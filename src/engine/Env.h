@@ -12,6 +12,11 @@
 //   object fails at once with EAGAIN. Locks belong to the File object that took them (an open
 //   file description), not to the process, so two File objects of one process conflict like
 //   two processes. Closing a File drops its locks.
+// - The locks of one File merge as POSIX record locks do: locking a range it already holds
+//   (in part or whole) converts that part to the new kind without a moment unlocked, and
+//   unlocking a range releases exactly those bytes, splitting a lock that reaches beyond it.
+//   So unlocking a wide range also drops a narrower lock taken inside it through the same
+//   File; callers that nest locks must unlock around the inner ones.
 // - File objects are used by one thread at a time; the Env itself may be shared.
 
 #include <cstddef>
@@ -70,8 +75,9 @@ public:
     virtual OsError size(std::uint64_t& bytes) = 0;
     // Flushes written data to the storage device; blocks until done.
     virtual OsError sync() = 0;
-    // Non-blocking byte-range lock of [offset, offset + length), which may lie beyond the end of
-    // the file. EAGAIN when it conflicts with a lock held through another File object.
+    // Byte-range locks (see the contract above). Non-blocking lock of [offset, offset +
+    // length), which may lie beyond the end of the file; EAGAIN when it conflicts with a lock
+    // held through another File object. An exclusive lock needs a File opened for writing.
     virtual OsError lock(std::uint64_t offset, std::uint64_t length, LockKind kind) = 0;
     virtual OsError unlock(std::uint64_t offset, std::uint64_t length) = 0;
     // [offset, offset + n) seen in place, without copying it, for long reads such as table

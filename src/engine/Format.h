@@ -108,6 +108,21 @@
 //        4     4  M: length of the table list + 4
 //        8 M - 4  table names as short strings without padding, in the order entered; an
 //                 entry's position (from 1) is the table's slot number for locking
+//   Every process reads and writes it whole under a one-byte lock at 4294967294: shared to
+//   read, exclusive to write.
+//
+// BYTE-RANGE LOCKS on the data file, all beyond any real file content (open-file-description
+// locks, so two opens in one process conflict as two processes do)
+//   OFFSET                   SIZE       DESCRIPTION
+//   4094967294                  1       reading: shared by a reader for one operation,
+//                                       exclusive by the holder of the table write lock while it
+//                                       writes, so no reader sees a change half-written; just
+//                                       below the write lock, so a writer takes both at once
+//   4094967295          200000000       table write lock, exclusive, held during an insert, a
+//                                       change or a delete; covers every record lock
+//   4294967295 - slot           1       record lock, exclusive, held from Edit to Post or Cancel
+//   4294967295                  1       sharing: shared by every open, exclusive by an
+//                                       exclusive one
 
 #include <bit>
 #include <cstdint>
@@ -228,6 +243,13 @@ inline constexpr std::uint32_t kMinEntriesPerPage = 4;
 // Lock file
 inline constexpr std::string_view kLockFileName = "teskav.lck";
 inline constexpr std::uint32_t kMaxTables = 4096;
+inline constexpr std::uint64_t kLockFileGuardByte = 4294967294ULL;
+
+// Byte-range locks on the data file
+inline constexpr std::uint64_t kRecordLockBase = 4294967295ULL; // a slot's byte: base - slot
+inline constexpr std::uint64_t kWriteLockLength = 200000000ULL;
+inline constexpr std::uint64_t kWriteLockStart = kRecordLockBase - kWriteLockLength;
+inline constexpr std::uint64_t kReadingByte = kWriteLockStart - 1;
 
 // Little-endian access by plain copies (the host is little-endian, checked above).
 template <typename T>

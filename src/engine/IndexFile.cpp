@@ -44,6 +44,13 @@ void IndexFile::reload()
     readHeaderAndDescriptors();
 }
 
+bool IndexFile::changedOnDisk()
+{
+    std::uint32_t counter = 0;
+    io::readExact(*file_, kChangeCounter, &counter, sizeof counter, table_);
+    return counter != get32(kChangeCounter);
+}
+
 void IndexFile::readHeaderAndDescriptors()
 {
     io::readExact(*file_, 0, header_.data(), header_.size(), table_);

@@ -34,6 +34,8 @@ public:
     void load(int fieldCount, std::uint32_t pageSize);
     // After another process changed the table: header and descriptors again, no cached page.
     void reload();
+    // Whether the header's change counter on disk differs from the one last read or written.
+    bool changedOnDisk();
 
     // [0] the primary index, then the secondary ones.
     const std::vector<descriptors::StoredIndex>& indexes() const { return indexes_; }

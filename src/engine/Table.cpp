@@ -6,6 +6,7 @@
 #include "MemEnv.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <numeric>
 
@@ -26,7 +27,10 @@ std::unique_ptr<File> openTableFile(Env& env, const std::string& path, Share sha
     readOnly = readOnlyWanted || attributes.readOnly;
     std::unique_ptr<File> file;
     OsError error = env.open(path, readOnly ? Access::ReadOnly : Access::ReadWrite, share, Disposition::OpenExisting, file);
-    if (error != 0 && !readOnly) {
+    // Only a file that may not be written is opened for reading instead: one held by another
+    // process (a sharing violation) stays refused, or exclusive use would quietly become
+    // shared reading.
+    if ((error == EACCES || error == EPERM || error == EROFS) && !readOnly) {
         error = env.open(path, Access::ReadOnly, share, Disposition::OpenExisting, file);
         readOnly = error == 0;
     }
@@ -44,11 +48,15 @@ std::int32_t nextCounterValue(std::int32_t last)
 
 class Table::WriteScope {
 public:
-    explicit WriteScope(Table& table) : table_(table), exceptions_(std::uncaught_exceptions())
+    explicit WriteScope(Table& table, const void* owner = nullptr)
+        : table_(table), exceptions_(std::uncaught_exceptions())
     {
         if (table.readOnly_)
             throw EngineError::make(errc::AccessDenied, table.name_);
-        table.locks_->lockTable();
+        // The generation is not moved here: refresh() moves it when another process or a
+        // failed change of ours altered the table, and our own changes keep the locate cache
+        // up to date themselves.
+        table.locks_->lockTable(owner);
         try {
             table.refresh();
         } catch (...) {
@@ -74,10 +82,24 @@ private:
     int exceptions_;
 };
 
-Table::Table(Env& env, std::string name)
-    : env_(env), name_(std::move(name)), data_(name_), index_(name_), locks_(std::make_unique<ProcessTableLocks>(name_))
+Table::ReadScope::ReadScope(Table& table) : table_(table)
 {
+    if (!table.locks_->lockReading())
+        return;
+    try {
+        table.refresh();
+    } catch (...) {
+        table.locks_->unlockReading();
+        throw;
+    }
 }
+
+Table::ReadScope::~ReadScope()
+{
+    table_.locks_->unlockReading();
+}
+
+Table::Table(Env& env, std::string name) : env_(env), name_(std::move(name)), data_(name_), index_(name_) {}
 
 Table::~Table() = default;
 
@@ -97,6 +119,7 @@ std::shared_ptr<Table> Table::open(Env& env, std::shared_ptr<Database> database,
 
     bool dataReadOnly = false;
     table->data_.attach(openTableFile(env, base + ".dat", share, checking, name, dataReadOnly));
+    table->locks_ = std::make_unique<TableLocks>(env, table->data_.file(), name);
     table->data_.load();
     const bool indexReadOnly = table->openIndex(base + ".idx", share, checking);
     const bool filesReadOnly = dataReadOnly || indexReadOnly;
@@ -109,8 +132,13 @@ std::shared_ptr<Table> Table::open(Env& env, std::shared_ptr<Database> database,
             table->readOnly_ = true;
         else if (!exclusive && !filesReadOnly && !db.enter(name))
             table->readOnly_ = true;
-        if (table->rebuilt_)
+        if (table->rebuilt_ && !dataReadOnly) {
+            // Another process may have the table open already and be about to read or write.
+            TableLocks::WriteLock writing(*table->locks_);
             table->rebuildIndexes();
+        } else if (table->rebuilt_) {
+            table->rebuildIndexes();
+        }
     }
     return table;
 }
@@ -214,7 +242,7 @@ void Table::refresh()
 {
     data_.trimCache();
     index_.trim();
-    if (!stale_ && !data_.changedOnDisk())
+    if (!stale_ && !data_.changedOnDisk() && !index_.changedOnDisk())
         return;
     stale_ = true;
     ++generation_;
@@ -226,7 +254,7 @@ void Table::refresh()
 
 TableStats Table::stats()
 {
-    refresh();
+    ReadScope reading(*this);
     TableStats s;
     s.recordCount = data_.recordCount();
     s.nextSlot = data_.nextSlot();
@@ -242,7 +270,7 @@ TableStats Table::stats()
 
 std::uint32_t Table::recordCount()
 {
-    refresh();
+    ReadScope reading(*this);
     return data_.recordCount();
 }
 
@@ -359,9 +387,9 @@ void Table::insert(RecordBytes& record)
     keepLocateCacheOnInsert(record.data());
 }
 
-void Table::update(const Digest& expected, RecordBytes& record)
+void Table::update(const Digest& expected, RecordBytes& record, const void* owner)
 {
-    WriteScope scope(*this);
+    WriteScope scope(*this, owner);
     const std::uint32_t length = recordLength();
     const auto slot = get<std::uint32_t>(record.data(), kSlotLink);
     const auto recordId = get<std::int32_t>(record.data(), kSlotRecordId);

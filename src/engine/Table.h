@@ -45,9 +45,25 @@ public:
     std::uint32_t recordLength() const { return data_.recordLength(); }
     bool readOnly() const { return readOnly_; }
 
-    // Re-reads headers and forgets cached slots and pages when the data file header's change
-    // counter moved since this process last read or wrote it.
+    // Re-reads headers and forgets cached slots and pages when the change counter of the data
+    // file header or of the index file header moved since this process last read or wrote it.
+    // Callers hold the reading lock (ReadScope) or the table write lock.
     void refresh();
+
+    // One reading operation: holds the reading lock, so that no writer of another process is
+    // half-way through a change while it looks, and brings the caches up to date on entry.
+    // Nests; only the outermost scope refreshes. Engine error 10241 when a writer keeps the
+    // table too long. Take record locks before, never inside, and change nothing inside.
+    class ReadScope {
+    public:
+        explicit ReadScope(Table& table);
+        ~ReadScope();
+        ReadScope(const ReadScope&) = delete;
+        ReadScope& operator=(const ReadScope&) = delete;
+
+    private:
+        Table& table_;
+    };
     TableStats stats();
     std::uint32_t recordCount();
 
@@ -78,7 +94,8 @@ public:
     // record: a full slot image; the system fields and auto-increment values are filled in.
     void insert(RecordBytes& record);
     // Writes record over its slot, which must still hold the copy whose hash is expected.
-    void update(const Digest& expected, RecordBytes& record);
+    // owner: the cursor holding the slot's record lock, which the table write lock then spares.
+    void update(const Digest& expected, RecordBytes& record, const void* owner = nullptr);
     // Deletes the record in slot; compareHash false skips the check against expected.
     void erase(std::uint32_t slot, std::int32_t recordId, const Digest& expected, bool compareHash);
 
@@ -89,6 +106,9 @@ public:
     IndexFile& indexFile() { return index_; }
 
 private:
+    // One changing operation: the table write lock (excluding readers), the caches brought up
+    // to date under it, and the caches dropped when the change fails half-way. The table must
+    // be open with its trees built; to write while opening, take TableLocks::WriteLock.
     class WriteScope;
 
     Table(Env& env, std::string name);

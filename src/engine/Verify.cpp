@@ -352,6 +352,8 @@ std::vector<std::string> verifyTable(const std::string& folder, const std::strin
         return {std::string(msg::MissingTableName)};
     try {
         std::shared_ptr<Table> table = Table::open(e, nullptr, names::folderPath(folder), name, false);
+        // Other processes may be changing the table: check one state of it, not a mixture.
+        Table::ReadScope reading(*table);
         Checker(*table, faults).run();
     } catch (const EngineError& error) {
         faults.emplace_back(error.what());
