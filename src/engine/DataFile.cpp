@@ -111,12 +111,20 @@ void DataFile::reloadHeader()
     checkCounters();
 }
 
+void DataFile::write(std::uint64_t offset, const void* bytes, std::size_t n)
+{
+    if (journal_ && journal_->gathering())
+        journal_->add(TableFile::Data, offset, bytes, n);
+    else
+        io::writeExact(*file_, offset, bytes, n, table_);
+}
+
 void DataFile::writeHeader(double now)
 {
     releaseView();
     put32(kChangeCounter, changeCounter() + 1);
     put<double>(header_.data(), kWriteTime, now - kDateDelta);
-    io::writeExact(*file_, 0, header_.data(), kDataHeaderDynamicEnd, table_);
+    write(0, header_.data(), kDataHeaderDynamicEnd);
 }
 
 const unsigned char* DataFile::readSlot(std::uint32_t slot)
@@ -155,7 +163,7 @@ void DataFile::writeSlot(std::uint32_t slot, const unsigned char* bytes)
     releaseView();
     // Forget the cached copy first: if the write fails the file's contents are unknown.
     slots_.erase(slot);
-    io::writeExact(*file_, slotOffset(slot), bytes, recordLength(), table_);
+    write(slotOffset(slot), bytes, recordLength());
     slots_.insert(slot, std::vector<unsigned char>(bytes, bytes + recordLength()));
 }
 
@@ -163,8 +171,7 @@ void DataFile::writeSlotBody(std::uint32_t slot, const unsigned char* bytes)
 {
     releaseView();
     slots_.erase(slot);
-    io::writeExact(*file_, slotOffset(slot) + kSlotRecordId, bytes + kSlotRecordId, recordLength() - kSlotRecordId,
-                   table_);
+    write(slotOffset(slot) + kSlotRecordId, bytes + kSlotRecordId, recordLength() - kSlotRecordId);
 }
 
 void DataFile::writeSlotHead(std::uint32_t slot, std::uint8_t state, std::uint32_t link)
@@ -174,7 +181,7 @@ void DataFile::writeSlotHead(std::uint32_t slot, std::uint8_t state, std::uint32
     head[0] = state;
     put(head, 1, link);
     slots_.erase(slot);
-    io::writeExact(*file_, slotOffset(slot), head, sizeof head, table_);
+    write(slotOffset(slot), head, sizeof head);
 }
 
 void DataFile::readSlots(std::uint32_t first, std::uint32_t count, unsigned char* buffer)

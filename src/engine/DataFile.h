@@ -1,10 +1,12 @@
 #pragma once
 // The data file of an open table: its header counters, its field descriptors and its record
 // slots, with a bounded cache of recently read slots. Writes go straight to the file (and into
-// the cache); the header is written last by the operation that changed it.
+// the cache), or into the journal while it gathers a change; the header is written last by
+// the operation that changed it.
 
 #include "BlockCache.h"
 #include "Env.h"
+#include "Journal.h"
 #include "Format.h"
 #include "Record.h"
 #include "TableDefinition.h"
@@ -26,6 +28,8 @@ public:
 
     void attach(std::unique_ptr<File> file) { file_ = std::move(file); }
     File& file() { return *file_; }
+    // While the journal gathers a change, writes go to it instead of the file.
+    void setJournal(Journal* journal) { journal_ = journal; }
 
     // Reads and checks the header and the field descriptors: 12035/12036 for another version
     // or no table at all, 8961 for more than 1024 fields, 10498 for an encrypted table, 12036
@@ -90,9 +94,11 @@ private:
     void put32(std::uint32_t offset, std::uint32_t v) { format::put(header_.data(), offset, v); }
     [[noreturn]] void invalid() const;
     void checkCounters();
+    void write(std::uint64_t offset, const void* bytes, std::size_t n);
 
     std::string table_;
     std::unique_ptr<File> file_;
+    Journal* journal_ = nullptr;
     std::array<unsigned char, format::kHeaderSize> header_{};
     TableDefinition definition_;
     RecordLayout layout_;

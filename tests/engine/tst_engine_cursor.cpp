@@ -609,7 +609,8 @@ void CursorTest::changesByAnotherProcessAreSeen()
     b.setText("NOT", "changed");
     b.post();
     QCOMPARE(engineErrorOf([&] { a.edit(); }), errc::RecordChanged);
-    QVERIFY(verifyTable(kFolder, t.name, &t.env).empty());
+    const std::vector<std::string> faults = verifyTable(kFolder, t.name, &t.env);
+    QVERIFY2(faults.empty(), faults.empty() ? "" : faults.front().c_str());
 }
 
 void CursorTest::deletingMovesToNextThenPrior()
