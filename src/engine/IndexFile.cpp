@@ -36,6 +36,7 @@ void IndexFile::load(int fieldCount, std::uint32_t pageSize)
 {
     fieldCount_ = fieldCount;
     pageSize_ = pageSize;
+    dropCache();
     readHeaderAndDescriptors();
 }
 

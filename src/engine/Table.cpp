@@ -383,9 +383,41 @@ void Table::refresh()
     othersWrote_ = true;
     ++generation_;
     data_.reloadHeader();
-    index_.reload();
+    if (privateEnv_)
+        reloadMemoryIndex();
+    else
+        index_.reload();
     buildTrees();
     stale_ = false;
+}
+
+// An index kept in memory knows nothing of changes made to the table since it was built: the
+// index file is taken instead when it now stands for the data file, else the index is built
+// again.
+void Table::reloadMemoryIndex()
+{
+    const auto fieldCount = static_cast<int>(data_.fields().fields.size());
+    std::unique_ptr<File> disk;
+    if (env_.open(indexPath_, Access::ReadOnly, share_, Disposition::OpenExisting, disk) == 0) {
+        std::unique_ptr<File> memory = index_.detach();
+        index_.attach(std::move(disk));
+        try {
+            index_.load(fieldCount, data_.pageSize());
+            journal_.load(index_.file());
+            if (journal_.present() && !journal_.rebuilding()
+                && journal_.expectedDataCounter() == data_.changeCounter()) {
+                memory.reset();
+                privateEnv_.reset();
+                return;
+            }
+        } catch (const EngineError&) {
+        }
+        index_.attach(std::move(memory));
+    }
+    journal_.reset();
+    std::vector<unsigned char> descriptors(kPagesOffset);
+    io::readExact(index_.file(), 0, descriptors.data(), descriptors.size(), name_);
+    remakeIndexFile(std::move(descriptors), nullptr, false);
 }
 
 TableStats Table::stats()

@@ -104,6 +104,7 @@ private:
     // of an index file), else with the primary index on RecordID alone; filled from the
     // records, in memory and then, when writable, over the file at indexPath_.
     void remakeIndexFile(std::vector<unsigned char> descriptors, std::unique_ptr<File> disk, bool writable);
+    void reloadMemoryIndex();
     void buildTrees();
     void rebuildIndexes();
     // The start of every change, under the write lock: the journal ring is made where the
