@@ -170,6 +170,15 @@ bool FaultInjectionEnv::takeFault(Op op, const std::string& path, OsError& error
     return false;
 }
 
+int FaultInjectionEnv::faultsFired()
+{
+    std::lock_guard guard(mutex_);
+    int fired = 0;
+    for (const Rule& rule : rules_)
+        fired += rule.fired;
+    return fired;
+}
+
 OsError FaultInjectionEnv::open(const std::string& path, Access access, Share share, Disposition disposition,
                                 std::unique_ptr<File>& file)
 {

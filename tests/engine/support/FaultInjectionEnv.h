@@ -55,6 +55,8 @@ public:
     // Whether a call of op on path fails now, and how; consumes one matching call. Used by the
     // files this Env hands out.
     bool takeFault(Op op, const std::string& path, OsError& error);
+    // How many calls the rules have failed so far.
+    int faultsFired();
 
     // Power cuts. Files opened from now on are tracked; their bytes at opening count as synced.
     void trackDurability();
