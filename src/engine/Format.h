@@ -105,9 +105,10 @@
 //        4     4  sequence number: the first after a checkpoint has the header's, then +1 each
 //        8     4  length of the record in bytes
 //       12     4  the data file's change counter once the change is made
-//       16    16  MD5 of bytes 0..15 and 32..length - 1
+//       16    16  zero
 //       32     …  writes, each: file (0 data, 1 index), 3 zero bytes, length n (4), offset in
 //                 the file (8), then the n bytes and zero bytes up to a multiple of 8
+//   L - 16    16  MD5 of bytes 0 .. length - 17
 //   The records of the ring that follow on from the header's sequence number without a gap,
 //   each whole and with its digest right, are the changes made since the last checkpoint.
 //
@@ -233,7 +234,7 @@ inline constexpr std::uint32_t kJrMagic = 0;
 inline constexpr std::uint32_t kJrSeq = 4;
 inline constexpr std::uint32_t kJrLength = 8;
 inline constexpr std::uint32_t kJrCounter = 12;
-inline constexpr std::uint32_t kJrDigest = 16;
+inline constexpr std::uint32_t kJrDigestSize = 16; // the record's last bytes
 inline constexpr std::uint32_t kJrItems = 32;
 inline constexpr std::uint32_t kRecordMagic = 0x43524A54; // "TJRC"
 inline constexpr std::uint32_t kJiFile = 0;

@@ -128,7 +128,10 @@ void IndexFile::markDirty(Block& page, std::uint32_t number, std::uint32_t from,
 {
     if (!page.dirty())
         dirtyPages_.push_back(number);
-    page.markDirty(from, to);
+    if (from == 0 && to == kPgEntries)
+        page.markHeadDirty(to);
+    else
+        page.markDirty(from, to);
 }
 
 void IndexFile::write(std::uint64_t offset, const void* bytes, std::size_t n)
@@ -179,10 +182,18 @@ void IndexFile::flush()
         if (!block || !block->dirty())
             continue;
         const std::uint64_t at = kPagesOffset + std::uint64_t(number - 1) * pageSize_;
-        const std::uint32_t from = block->dirtyFrom;
-        const std::uint32_t length = block->dirtyTo - from;
+        std::uint32_t from = block->dirtyFrom;
+        std::uint32_t to = block->dirtyTo;
+        const std::uint32_t head = block->headBytes;
         block->markClean();
-        write(at + from, block->bytes.data() + from, length);
+        if (head > 0 && (from >= to || from > head)) {
+            write(at, block->bytes.data(), head);
+        } else if (head > 0) {
+            from = 0;
+            to = std::max(to, head);
+        }
+        if (from < to)
+            write(at + from, block->bytes.data() + from, to - from);
     }
     for (std::size_t k = 0; k < indexes_.size(); ++k) {
         if (!rootDirty_[k])

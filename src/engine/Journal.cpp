@@ -24,11 +24,10 @@ std::size_t padded(std::size_t n)
     return (n + 7) & ~std::size_t(7);
 }
 
+// The digest ends the record and covers everything before it.
 Digest recordDigest(const unsigned char* record, std::size_t length)
 {
-    std::vector<unsigned char> covered(record, record + kJrDigest);
-    covered.insert(covered.end(), record + kJrItems, record + length);
-    return md5(covered.data(), covered.size());
+    return md5(record, length - kJrDigestSize);
 }
 
 // Calls f(file, offset, bytes, n) for each write of a whole record; false when an item runs
@@ -36,14 +35,15 @@ Digest recordDigest(const unsigned char* record, std::size_t length)
 template <typename F>
 bool forEachWrite(const std::vector<unsigned char>& record, F&& f)
 {
+    const std::size_t end = record.size() - kJrDigestSize;
     std::size_t at = kJrItems;
-    while (at < record.size()) {
-        if (record.size() - at < kJiBytes)
+    while (at < end) {
+        if (end - at < kJiBytes)
             return false;
         const unsigned char file = record[at + kJiFile];
         const std::uint32_t n = get<std::uint32_t>(record.data(), at + kJiLength);
         const std::uint64_t offset = get<std::uint64_t>(record.data(), at + kJiOffset);
-        if (file > 1 || n > record.size() - at - kJiBytes)
+        if (file > 1 || n > end - at - kJiBytes)
             return false;
         f(static_cast<TableFile>(file), offset, record.data() + at + kJiBytes, n);
         at += padded(kJiBytes + n);
@@ -102,13 +102,13 @@ Journal::Scan Journal::scan(File& index, const Fields& fields, File* replayData,
             break;
         const std::uint32_t length = get<std::uint32_t>(head, kJrLength);
         if (get<std::uint32_t>(head, kJrMagic) != kRecordMagic || get<std::uint32_t>(head, kJrSeq) != s.nextSeq
-            || length < kJrItems || length % 8 != 0 || length > fields.bytes - s.end)
+            || length < kJrItems + kJrDigestSize || length % 8 != 0 || length > fields.bytes - s.end)
             break;
         record.resize(length);
         if (index.read(at, record.data(), length).bytes != length)
             break;
         const Digest digest = recordDigest(record.data(), length);
-        if (!std::equal(digest.begin(), digest.end(), record.data() + kJrDigest)
+        if (!std::equal(digest.begin(), digest.end(), record.data() + length - kJrDigestSize)
             || !forEachWrite(record, [](TableFile, std::uint64_t, const unsigned char*, std::size_t) {}))
             break;
         if (replayData && replayIndex)
@@ -166,6 +166,7 @@ void Journal::recover(File& data, File& index, const std::string& table)
 void Journal::reset()
 {
     fields_ = Fields{};
+    fieldsKnown_ = false;
     position_ = 0;
     nextSeq_ = 1;
     lastCounter_ = 0;
@@ -183,6 +184,7 @@ void Journal::load(File& index)
     const std::uint32_t seq = nextSeq_;
     reset();
     fields_ = fields;
+    remember(header);
     const Scan s = scan(index, fields_, nullptr, nullptr, table_);
     position_ = s.end;
     nextSeq_ = fields_.present ? s.nextSeq : seq;
@@ -208,6 +210,7 @@ void Journal::install(unsigned char* header, std::uint64_t offset, std::uint32_t
     lastCounter_ = dataCounter;
     durableSinceCheckpoint_ = false;
     encode(fields_, header);
+    remember(header);
 }
 
 std::uint32_t Journal::ringBytesFor(std::uint32_t recordLength, std::size_t indexes, std::uint32_t pageSize)
@@ -224,7 +227,15 @@ void Journal::writeFields(File& index)
 {
     unsigned char header[kHeaderSize] = {};
     encode(fields_, header);
+    fieldsKnown_ = false;
     io::writeExact(index, kJnMagic, header + kJnMagic, kJnEnd - kJnMagic, table_);
+    remember(header);
+}
+
+void Journal::remember(const unsigned char* header)
+{
+    std::memcpy(fieldBytes_, header + kJnMagic, sizeof fieldBytes_);
+    fieldsKnown_ = true;
 }
 
 void Journal::writeFailed() const
@@ -235,11 +246,9 @@ void Journal::writeFailed() const
 void Journal::begin(File& index, bool othersWrote)
 {
     abandon();
-    unsigned char header[kHeaderSize] = {};
-    unsigned char mine[kHeaderSize] = {};
-    io::readExact(index, kJnMagic, header + kJnMagic, kJnEnd - kJnMagic, table_);
-    encode(fields_, mine);
-    if (othersWrote || std::memcmp(header + kJnMagic, mine + kJnMagic, kJnEnd - kJnMagic) != 0)
+    unsigned char seen[kJnEnd - kJnMagic];
+    io::readExact(index, kJnMagic, seen, sizeof seen, table_);
+    if (othersWrote || !fieldsKnown_ || std::memcmp(seen, fieldBytes_, sizeof seen) != 0)
         load(index);
     gathering_ = true;
     record_.assign(kJrItems, 0);
@@ -271,6 +280,7 @@ bool Journal::commit(File& data, File& index, std::uint32_t dataCounter, bool du
         record_.clear();
         return true;
     }
+    record_.resize(record_.size() + kJrDigestSize, 0);
     if (record_.size() > fields_.bytes) {
         abandon();
         throw EngineError::make(errc::TableFull, table_);
@@ -282,10 +292,9 @@ bool Journal::commit(File& data, File& index, std::uint32_t dataCounter, bool du
     put<std::uint32_t>(record_.data(), kJrLength, static_cast<std::uint32_t>(record_.size()));
     put<std::uint32_t>(record_.data(), kJrCounter, dataCounter);
     const Digest digest = recordDigest(record_.data(), record_.size());
-    std::memcpy(record_.data() + kJrDigest, digest.data(), digest.size());
+    std::memcpy(record_.data() + record_.size() - kJrDigestSize, digest.data(), digest.size());
 
-    std::vector<unsigned char> record;
-    record.swap(record_);
+    const std::vector<unsigned char>& record = record_;
     items_ = 0;
     io::writeExact(index, fields_.offset + position_, record.data(), record.size(), table_);
     if (durable && index.sync() != 0)

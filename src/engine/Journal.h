@@ -14,6 +14,7 @@
 // Every call that touches a file must run under the table write lock.
 
 #include "Env.h"
+#include "Format.h"
 
 #include <cstdint>
 #include <string>
@@ -95,10 +96,15 @@ private:
     static Scan scan(File& index, const Fields& fields, File* replayData, File* replayIndex, const std::string& table);
     static void apply(const std::vector<unsigned char>& record, File& data, File& index, const std::string& table);
     void writeFields(File& index);
+    // The header field bytes as last read or written, to notice cheaply that another process
+    // changed them.
+    void remember(const unsigned char* header);
     [[noreturn]] void writeFailed() const;
 
     std::string table_;
     Fields fields_;
+    unsigned char fieldBytes_[format::kJnEnd - format::kJnMagic] = {};
+    bool fieldsKnown_ = false;
     std::uint64_t position_ = 0; // where the next record goes, from the ring's start
     std::uint32_t nextSeq_ = 1;
     std::uint32_t lastCounter_ = 0;
