@@ -302,7 +302,6 @@ void Table::beginChange()
         std::vector<unsigned char> descriptors(kPagesOffset);
         io::readExact(index_.file(), 0, descriptors.data(), descriptors.size(), name_);
         remakeIndexFile(std::move(descriptors), index_.detach(), true);
-        readOnly_ = false;
     }
     journal_.begin(index_.file(), false);
 }
