@@ -310,9 +310,12 @@ void CrashTest::killedProcessLeavesWholeChanges()
         QVERIFY(truncate);
         std::fclose(truncate);
         const std::uint32_t seed = random.generate();
+        int started[2];
+        QVERIFY(::pipe(started) == 0);
         const pid_t child = ::fork();
         QVERIFY(child >= 0);
         if (child == 0) {
+            ::close(started[0]);
             int status = 0;
             try {
                 std::FILE* report = std::fopen(reportPath.c_str(), "a");
@@ -324,6 +327,10 @@ void CrashTest::killedProcessLeavesWholeChanges()
                 for (const auto& [name, note] : contentsOf(c))
                     names.push_back(name);
                 QRandomGenerator own(seed);
+                // Opening (and any recovery) is done: from here on every moment is a change.
+                const char ready = 1;
+                if (::write(started[1], &ready, 1) != 1)
+                    std::_Exit(4);
                 auto note = [&](const std::string& line) {
                     std::fputs((line + "\n").c_str(), report);
                     std::fflush(report);
@@ -361,11 +368,19 @@ void CrashTest::killedProcessLeavesWholeChanges()
             }
             std::_Exit(status);
         }
-        ::usleep(useconds_t(2000 + random.bounded(20000)));
+        ::close(started[1]);
+        // Now and then the kill comes while the child opens the table, which may be while it
+        // puts in place the change the last kill cut short.
+        const bool early = kill % 10 == 9;
+        char ready = 0;
+        const bool opened = early || ::read(started[0], &ready, 1) == 1;
+        ::usleep(useconds_t(random.bounded(early ? 3000 : 8000)));
         ::kill(child, SIGKILL);
+        ::close(started[0]);
         int status = 0;
         QCOMPARE(::waitpid(child, &status, 0), child);
-        QVERIFY2(WIFSIGNALED(status), qPrintable(QString("the child ended by itself with %1").arg(WEXITSTATUS(status))));
+        QVERIFY2(opened && WIFSIGNALED(status),
+                 qPrintable(QString("the child ended by itself with %1").arg(WEXITSTATUS(status))));
 
         // The changes that returned, and the one under way when the child was killed.
         QFile report(QString::fromStdString(reportPath));
