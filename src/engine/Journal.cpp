@@ -45,6 +45,11 @@ bool forEachWrite(const std::vector<unsigned char>& record, F&& f)
         const std::uint64_t offset = get<std::uint64_t>(record.data(), at + kJiOffset);
         if (file > 1 || n > end - at - kJiBytes)
             return false;
+        // No change of a table writes beyond the largest file the engine makes.
+        const std::uint64_t limit = file == 0 ? kMaxDataFileBytes + kMaxRecordLength
+                                              : kPagesOffset + (std::uint64_t(1) << 32) * kMaxPageSize;
+        if (offset > limit || n > limit - offset)
+            return false;
         f(static_cast<TableFile>(file), offset, record.data() + at + kJiBytes, n);
         at += padded(kJiBytes + n);
     }

@@ -161,27 +161,32 @@ void CrashTest::powerCutAtEveryWrite()
     QFETCH(Change, change);
     QFETCH(FaultInjectionEnv::Survivors, survivors);
     QFETCH(bool, sync);
-    constexpr int kRecords = 700; // the index on AD is two levels deep
-    constexpr int kAt = 350;
+    constexpr int kRecords = 400; // the index on AD is two levels deep
+    constexpr int kAt = 200;
+    // The table before the change, made once and copied for every cut.
+    std::string datBefore;
+    std::string idxBefore;
+    Contents before;
+    {
+        MemTable made(indexedDefinition());
+        Cursor c;
+        made.open(c);
+        for (int i = 0; i < kRecords; ++i)
+            made.add(c, "R" + std::to_string(i), "note " + std::to_string(i));
+        if (change == Change::AppendIntoFreed) {
+            QVERIFY(c.locate("AD", "R7", false, false));
+            c.deleteRecord();
+        }
+        before = contentsOf(c);
+        c.close();
+        datBefore = made.datBytes();
+        idxBefore = made.idxBytes();
+    }
     bool returned = false;
     for (int cut = 0; !returned; ++cut) {
         MemTable t(indexedDefinition());
-        {
-            Cursor c;
-            t.open(c);
-            for (int i = 0; i < kRecords; ++i)
-                t.add(c, "R" + std::to_string(i), "note " + std::to_string(i));
-            if (change == Change::AppendIntoFreed) {
-                QVERIFY(c.locate("AD", "R7", false, false));
-                c.deleteRecord();
-            }
-        }
-        Contents before;
-        {
-            Cursor c;
-            t.open(c);
-            before = contentsOf(c);
-        }
+        t.env.setContents(t.dat(), datBefore);
+        t.env.setContents(t.idx(), idxBefore);
         const Contents after = changed(before, change, kAt);
 
         FaultInjectionEnv faults(t.env);
