@@ -41,6 +41,7 @@ struct Cursor::Impl {
     CursorState state = CursorState::Closed;
     bool readOnly = false;
     bool exclusive = false;
+    bool sync = true;
 
     // The current record: its primary index entry (the cursor's place) and the copy read.
     bool has = false;
@@ -193,14 +194,14 @@ struct Cursor::Impl {
         Table& t = open();
         if (state == CursorState::Insert) {
             RecordBytes image = buffer;
-            t.insert(image);
+            t.insert(image, sync);
             adopt(image);
             cancel();
         } else if (state == CursorState::Edit) {
             RecordBytes image = buffer;
             Digest expected;
             std::memcpy(expected.data(), current.data() + kSlotHash, expected.size());
-            t.update(expected, image, this);
+            t.update(expected, image, this, sync);
             adopt(image);
             cancel();
         }
@@ -397,7 +398,7 @@ struct Cursor::Impl {
         Digest expected;
         std::memcpy(expected.data(), current.data() + kSlotHash, expected.size());
         t.erase(get<std::uint32_t>(current.data(), kSlotLink), get<std::int32_t>(current.data(), kSlotRecordId),
-                expected, !exclusive);
+                expected, !exclusive, sync);
         Table::ReadScope reading(t);
         const RecordBytes deleted = entry;
         RecordBytes e;
@@ -563,11 +564,12 @@ void Cursor::open(const std::string& folder, const std::string& tableName, const
         throw CursorError(std::string(msg::MissingTableName));
     Env& env = options.env ? *options.env : *Env::defaultEnv();
     std::shared_ptr<Database> database = Database::get(env, names::folderPath(folder));
-    std::shared_ptr<Table> table = database->table(name, options.exclusive);
+    std::shared_ptr<Table> table = database->table(name, options.exclusive, options.readOnly);
     d_->table = std::move(table);
     d_->tableName = name;
     d_->readOnly = options.readOnly || d_->table->readOnly();
     d_->exclusive = options.exclusive;
+    d_->sync = options.sync;
     d_->state = CursorState::Browse;
     try {
         d_->first();

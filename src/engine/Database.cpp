@@ -151,7 +151,7 @@ void Database::openLockFile()
     }
 }
 
-std::shared_ptr<Table> Database::table(const std::string& name, bool exclusive)
+std::shared_ptr<Table> Database::table(const std::string& name, bool exclusive, bool readOnly)
 {
     std::lock_guard guard(tablesMutex_);
     auto it = tables_.find(name);
@@ -159,11 +159,14 @@ std::shared_ptr<Table> Database::table(const std::string& name, bool exclusive)
         if (auto open = it->second.table.lock()) {
             if (it->second.exclusive || exclusive)
                 throw EngineError::make(errc::AccessDenied, name);
-            return open;
+            // One opened only for reading cannot serve a writer; the writer gets its own,
+            // which the reader's notices through the change counter as if another process.
+            if (!it->second.readOnly || readOnly)
+                return open;
         }
     }
-    std::shared_ptr<Table> opened = Table::open(env_, shared_from_this(), folder_, name, exclusive);
-    tables_[name] = {opened, exclusive};
+    std::shared_ptr<Table> opened = Table::open(env_, shared_from_this(), folder_, name, exclusive, readOnly);
+    tables_[name] = {opened, exclusive, readOnly};
     return opened;
 }
 

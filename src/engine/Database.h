@@ -25,8 +25,9 @@ public:
     bool lockFileUsable() const { return lockFile_ != nullptr; }
 
     // The open table of that name, or the table opened now. Engine error 11013 when it is open
-    // exclusively, or exclusive use is asked while it is open.
-    std::shared_ptr<Table> table(const std::string& name, bool exclusive);
+    // exclusively, or exclusive use is asked while it is open. readOnly: the caller only reads;
+    // a table opened so is opened again for the next caller that writes.
+    std::shared_ptr<Table> table(const std::string& name, bool exclusive, bool readOnly = false);
 
     // Enters the table in the lock file unless it is there; a lock file that holds no valid
     // list (left empty or cut short by a crash, garbled) is written anew from the folder's
@@ -49,6 +50,7 @@ private:
     struct OpenTable {
         std::weak_ptr<Table> table;
         bool exclusive = false;
+        bool readOnly = false;
     };
     std::map<std::string, OpenTable> tables_;
 };

@@ -105,6 +105,15 @@ public:
         return 0;
     }
 
+    OsError truncate(std::uint64_t length) override
+    {
+        std::lock_guard guard(mutex_);
+        if (!writable_)
+            return EBADF;
+        node_->bytes.resize(length, '\0');
+        return 0;
+    }
+
     OsError sync() override { return 0; }
 
     OsError lock(std::uint64_t offset, std::uint64_t length, LockKind kind) override
