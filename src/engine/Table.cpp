@@ -261,6 +261,17 @@ void Table::remakeIndexFile(std::vector<unsigned char> descriptors, std::unique_
 {
     rebuilt_ = true;
     auto memory = std::make_unique<MemEnv>();
+    // A failure after the index took the memory file must not free the file's Env under it.
+    struct KeepOnFailure {
+        std::unique_ptr<MemEnv>& memory;
+        std::vector<std::unique_ptr<Env>>& failed;
+        int exceptions = std::uncaught_exceptions();
+        ~KeepOnFailure()
+        {
+            if (std::uncaught_exceptions() > exceptions && memory)
+                failed.push_back(std::move(memory));
+        }
+    } keep{memory, failedEnvs_};
     std::unique_ptr<File> file;
     if (memory->open("index", Access::ReadWrite, Share::Shared, Disposition::CreateAlways, file) != 0)
         throw EngineError::make(errc::OutOfMemory, name_);

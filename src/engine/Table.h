@@ -188,6 +188,8 @@ private:
     std::shared_ptr<Database> database_;
     // Holds an index kept in memory when none can be written; outlives the files below.
     std::unique_ptr<Env> privateEnv_;
+    // Memory indexes whose making failed part-way: the index may still hold a file of one.
+    std::vector<std::unique_ptr<Env>> failedEnvs_;
     std::string indexPath_;
     Share share_ = Share::Shared;
     Journal journal_;
