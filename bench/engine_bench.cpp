@@ -16,9 +16,13 @@
 // - every statement prepared once and reused; each append, edit and delete is its own
 //   autocommit transaction, as each engine post is on its own;
 // - the default page size and page cache (no cache_size pragma);
-// - two durability settings, each compared like with like with the engine, which never syncs:
-//   WAL with synchronous=NORMAL (no sync at commit) and the rollback journal with
-//   synchronous=OFF. Both run in the same process against the same records.
+// - two tiers. Without syncing, the engine's cursors open with OpenOptions::sync off and SQLite
+//   runs WAL with synchronous=NORMAL (no sync at commit) and the rollback journal with
+//   synchronous=OFF. With syncing (the Synced benchmarks, fewer operations as each waits for the
+//   disk), the engine syncs every post and delete as it does by default, and SQLite runs WAL with
+//   synchronous=FULL and the rollback journal with synchronous=FULL. Every setting runs in the
+//   same process against the same records. Run the syncing tier on a real disk: on a memory file
+//   system syncing costs nothing.
 // - the prefix search is `SAYIN1 LIKE ?1 || '%'` ordered by REC_ID with LIMIT 1, i.e. the first
 //   match in insertion order, which is what the engine's locate returns when it has to scan.
 //   SQLite's LIKE folds the case of ASCII letters only, while the engine upper-cases through
@@ -44,6 +48,7 @@
 #include <QString>
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <malloc.h>
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -72,6 +77,22 @@ namespace {
 
 constexpr std::size_t kTableRecords = 100000;
 constexpr std::size_t kChanges = 10000;
+
+// How many appends, edits and deletes a tier's benchmarks make, and whether the engine syncs.
+struct Tier {
+    bool sync;
+    std::size_t appends;
+    std::size_t changes;
+};
+constexpr Tier kFast{false, kTableRecords, kChanges};
+constexpr Tier kSynced{true, 300, 300};
+
+OpenOptions optionsFor(const Tier& tier)
+{
+    OpenOptions options;
+    options.sync = tier.sync;
+    return options;
+}
 constexpr std::uint64_t kSeed = 20250201;
 // Distinct generated invoices; the tables cycle through them.
 constexpr std::size_t kPoolSize = 8192;
@@ -177,6 +198,16 @@ private:
     fs::path path_;
 };
 
+// Puts a copied file on the disk before anything is timed, so that writing back the copy does
+// not weigh on the syncs of either side.
+void syncFile(const fs::path& path)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0)
+        throw std::runtime_error("cannot sync " + path.string());
+    ::close(fd);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The engine side
 
@@ -207,22 +238,41 @@ void copyEngineTable(std::size_t records, const fs::path& into)
         source = std::make_unique<TempFolder>();
         createTable(source->folder(), kInvoiceTableName, invoiceTableDefinition());
         Cursor cursor;
-        cursor.open(source->folder(), kInvoiceTableName);
+        cursor.open(source->folder(), kInvoiceTableName, optionsFor(kFast));
         for (std::size_t i = 0; i < records; ++i)
             appendEngineRecord(cursor, Dataset::get().record(i));
     }
-    for (const char* name : {"fatura.dat", "fatura.idx"})
+    for (const char* name : {"fatura.dat", "fatura.idx"}) {
         fs::copy_file(source->path() / name, into / name, fs::copy_options::overwrite_existing);
+        syncFile(into / name);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
 // The SQLite side
 
-enum class Durability { WalNormal, JournalOff };
+enum class Durability { WalNormal, JournalOff, WalFull, JournalFull };
 
 const char* durabilityName(Durability durability)
 {
-    return durability == Durability::WalNormal ? "WAL_NORMAL" : "Journal_OFF";
+    switch (durability) {
+    case Durability::WalNormal: return "WAL_NORMAL";
+    case Durability::JournalOff: return "Journal_OFF";
+    case Durability::WalFull: return "WAL_FULL";
+    case Durability::JournalFull: return "Journal_FULL";
+    }
+    return "?";
+}
+
+const char* durabilityPragmas(Durability durability)
+{
+    switch (durability) {
+    case Durability::WalNormal: return "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;";
+    case Durability::JournalOff: return "PRAGMA journal_mode=DELETE; PRAGMA synchronous=OFF;";
+    case Durability::WalFull: return "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;";
+    case Durability::JournalFull: return "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;";
+    }
+    return "";
 }
 
 class Statement {
@@ -262,8 +312,7 @@ public:
     {
         if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
             throw std::runtime_error("cannot open " + file.string());
-        exec(durability == Durability::WalNormal ? "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"
-                                                 : "PRAGMA journal_mode=DELETE; PRAGMA synchronous=OFF;");
+        exec(durabilityPragmas(durability));
     }
     ~Database() { close(); }
     Database(const Database&) = delete;
@@ -359,6 +408,7 @@ void copySqliteTable(std::size_t records, Durability durability, const fs::path&
         db.exec("COMMIT");
     }
     fs::copy_file(source->path() / "fatura.db", into / "fatura.db", fs::copy_options::overwrite_existing);
+    syncFile(into / "fatura.db");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -397,31 +447,31 @@ std::size_t heapBytes()
 // ---------------------------------------------------------------------------------------------
 // Benchmarks
 
-void EngineAppend(benchmark::State& state)
+void EngineAppend(benchmark::State& state, Tier tier)
 {
     const Dataset& data = Dataset::get();
     for (auto _ : state) {
         TempFolder folder;
         createTable(folder.folder(), kInvoiceTableName, invoiceTableDefinition());
         auto cursor = std::make_unique<Cursor>();
-        cursor->open(folder.folder(), kInvoiceTableName);
+        cursor->open(folder.folder(), kInvoiceTableName, optionsFor(tier));
         const auto start = Clock::now();
-        for (std::size_t i = 0; i < kTableRecords; ++i)
+        for (std::size_t i = 0; i < tier.appends; ++i)
             appendEngineRecord(*cursor, data.record(i));
         cursor.reset();
         state.SetIterationTime(secondsSince(start));
 
         Cursor check;
         check.open(folder.folder(), kInvoiceTableName);
-        if (check.recordCount() != kTableRecords) {
+        if (check.recordCount() != tier.appends) {
             state.SkipWithError("the table does not hold every appended record");
             break;
         }
     }
-    reportOperations(state, kTableRecords);
+    reportOperations(state, tier.appends);
 }
 
-void SqliteAppend(benchmark::State& state, Durability durability)
+void SqliteAppend(benchmark::State& state, Durability durability, Tier tier)
 {
     const Dataset& data = Dataset::get();
     for (auto _ : state) {
@@ -430,7 +480,7 @@ void SqliteAppend(benchmark::State& state, Durability durability)
         db->exec(createTableSql().c_str());
         auto insert = std::make_unique<Statement>(db->get(), insertSql());
         const auto start = Clock::now();
-        for (std::size_t i = 0; i < kTableRecords; ++i) {
+        for (std::size_t i = 0; i < tier.appends; ++i) {
             bindInvoice(*insert, data.record(i));
             insert->step();
             insert->reset();
@@ -440,12 +490,12 @@ void SqliteAppend(benchmark::State& state, Durability durability)
         state.SetIterationTime(secondsSince(start));
 
         Database check(folder.path() / "fatura.db", durability);
-        if (sqliteCount(check) != std::int64_t(kTableRecords)) {
+        if (sqliteCount(check) != std::int64_t(tier.appends)) {
             state.SkipWithError("the table does not hold every appended record");
             break;
         }
     }
-    reportOperations(state, kTableRecords);
+    reportOperations(state, tier.appends);
 }
 
 // The same search in three spellings, taken in turn, so that nothing can answer a repeated search
@@ -633,15 +683,15 @@ void SqliteOpenCount(benchmark::State& state, Durability durability, std::size_t
     }
 }
 
-void EngineEditPost(benchmark::State& state)
+void EngineEditPost(benchmark::State& state, Tier tier)
 {
     const Dataset& data = Dataset::get();
-    const std::vector<std::int64_t> ids = randomIds(kChanges, kTableRecords, kSeed + 1);
+    const std::vector<std::int64_t> ids = randomIds(tier.changes, kTableRecords, kSeed + 1);
     for (auto _ : state) {
         TempFolder folder;
         copyEngineTable(kTableRecords, folder.path());
         auto cursor = std::make_unique<Cursor>();
-        cursor->open(folder.folder(), kInvoiceTableName);
+        cursor->open(folder.folder(), kInvoiceTableName, optionsFor(tier));
         std::string problem;
         const auto start = Clock::now();
         for (const std::int64_t id : ids) {
@@ -669,13 +719,13 @@ void EngineEditPost(benchmark::State& state)
             break;
         }
     }
-    reportOperations(state, kChanges);
+    reportOperations(state, tier.changes);
 }
 
-void SqliteEditPost(benchmark::State& state, Durability durability)
+void SqliteEditPost(benchmark::State& state, Durability durability, Tier tier)
 {
     const Dataset& data = Dataset::get();
-    const std::vector<std::int64_t> ids = randomIds(kChanges, kTableRecords, kSeed + 1);
+    const std::vector<std::int64_t> ids = randomIds(tier.changes, kTableRecords, kSeed + 1);
     const int idParameter = int(invoiceColumns().size()) + 1;
     for (auto _ : state) {
         TempFolder folder;
@@ -702,17 +752,17 @@ void SqliteEditPost(benchmark::State& state, Durability durability)
             break;
         }
     }
-    reportOperations(state, kChanges);
+    reportOperations(state, tier.changes);
 }
 
-void EngineDelete(benchmark::State& state)
+void EngineDelete(benchmark::State& state, Tier tier)
 {
-    const std::vector<std::int64_t> ids = randomIds(kChanges, kTableRecords, kSeed + 2);
+    const std::vector<std::int64_t> ids = randomIds(tier.changes, kTableRecords, kSeed + 2);
     for (auto _ : state) {
         TempFolder folder;
         copyEngineTable(kTableRecords, folder.path());
         auto cursor = std::make_unique<Cursor>();
-        cursor->open(folder.folder(), kInvoiceTableName);
+        cursor->open(folder.folder(), kInvoiceTableName, optionsFor(tier));
         std::string problem;
         const auto start = Clock::now();
         // After a delete the cursor stands on the record that followed the deleted one.
@@ -731,19 +781,19 @@ void EngineDelete(benchmark::State& state)
 
         Cursor check;
         check.open(folder.folder(), kInvoiceTableName);
-        if (problem.empty() && check.recordCount() != kTableRecords - kChanges)
+        if (problem.empty() && check.recordCount() != kTableRecords - tier.changes)
             problem = "wrong record count after the deletes";
         if (!problem.empty()) {
             state.SkipWithError(problem.c_str());
             break;
         }
     }
-    reportOperations(state, kChanges);
+    reportOperations(state, tier.changes);
 }
 
-void SqliteDelete(benchmark::State& state, Durability durability)
+void SqliteDelete(benchmark::State& state, Durability durability, Tier tier)
 {
-    const std::vector<std::int64_t> ids = randomIds(kChanges, kTableRecords, kSeed + 2);
+    const std::vector<std::int64_t> ids = randomIds(tier.changes, kTableRecords, kSeed + 2);
     for (auto _ : state) {
         TempFolder folder;
         copySqliteTable(kTableRecords, durability, folder.path());
@@ -765,14 +815,14 @@ void SqliteDelete(benchmark::State& state, Durability durability)
         state.SetIterationTime(secondsSince(start));
 
         Database check(folder.path() / "fatura.db", durability);
-        if (problem.empty() && sqliteCount(check) != std::int64_t(kTableRecords - kChanges))
+        if (problem.empty() && sqliteCount(check) != std::int64_t(kTableRecords - tier.changes))
             problem = "wrong record count after the deletes";
         if (!problem.empty()) {
             state.SkipWithError(problem.c_str());
             break;
         }
     }
-    reportOperations(state, kChanges);
+    reportOperations(state, tier.changes);
 }
 
 // The index file lost: the open that follows rebuilds the primary index from the records.
@@ -883,9 +933,9 @@ void registerAll()
         return std::string("SQLite/") + op + '/' + durabilityName(d) + suffix;
     };
 
-    RegisterBenchmark(std::string("Engine/Append"), EngineAppend)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+    RegisterBenchmark(std::string("Engine/Append"), EngineAppend, kFast)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
     for (Durability d : durabilities)
-        RegisterBenchmark(sqliteName("Append", d), SqliteAppend, d)
+        RegisterBenchmark(sqliteName("Append", d), SqliteAppend, d, kFast)
             ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
     struct Search {
@@ -927,14 +977,33 @@ void registerAll()
                 ->UseRealTime()->Unit(benchmark::kMicrosecond);
     }
 
-    RegisterBenchmark(std::string("Engine/EditPost"), EngineEditPost)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+    RegisterBenchmark(std::string("Engine/EditPost"), EngineEditPost, kFast)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
     for (Durability d : durabilities)
-        RegisterBenchmark(sqliteName("EditPost", d), SqliteEditPost, d)
+        RegisterBenchmark(sqliteName("EditPost", d), SqliteEditPost, d, kFast)
             ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-    RegisterBenchmark(std::string("Engine/Delete"), EngineDelete)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+    RegisterBenchmark(std::string("Engine/Delete"), EngineDelete, kFast)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
     for (Durability d : durabilities)
-        RegisterBenchmark(sqliteName("Delete", d), SqliteDelete, d)
+        RegisterBenchmark(sqliteName("Delete", d), SqliteDelete, d, kFast)
+            ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+    // The syncing tier: every change waits for the disk.
+    const Durability syncing[] = {Durability::WalFull, Durability::JournalFull};
+    const auto synced = [](const char* op, const std::string& who) { return who + "/Synced/" + op; };
+    RegisterBenchmark(synced("Append", "Engine"), EngineAppend, kSynced)
+        ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+    for (Durability d : syncing)
+        RegisterBenchmark(synced("Append", "SQLite") + '/' + durabilityName(d), SqliteAppend, d, kSynced)
+            ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+    RegisterBenchmark(synced("EditPost", "Engine"), EngineEditPost, kSynced)
+        ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+    for (Durability d : syncing)
+        RegisterBenchmark(synced("EditPost", "SQLite") + '/' + durabilityName(d), SqliteEditPost, d, kSynced)
+            ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+    RegisterBenchmark(synced("Delete", "Engine"), EngineDelete, kSynced)
+        ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+    for (Durability d : syncing)
+        RegisterBenchmark(synced("Delete", "SQLite") + '/' + durabilityName(d), SqliteDelete, d, kSynced)
             ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
     RegisterBenchmark(std::string("Engine/Rebuild"), EngineRebuild)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);

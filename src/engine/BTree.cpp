@@ -46,6 +46,15 @@ std::uint32_t BTree::child(const Node& n, std::uint32_t i) const
     return get<std::uint32_t>(separator(n, i - 1), entrySize_);
 }
 
+// A page's head (count and link) and one run of its entries changed. Kept apart so that adding
+// or taking one entry writes the few bytes that moved, not all those before them.
+void BTree::markChanged(Node& n, std::uint32_t from, std::uint32_t to)
+{
+    file_.markDirty(*n.block, n.number, 0, kPgEntries);
+    if (from < to)
+        file_.markDirty(*n.block, n.number, from, to);
+}
+
 void BTree::setCount(Node& n, std::uint32_t count)
 {
     n.count = count;
@@ -206,7 +215,7 @@ void BTree::insert(const unsigned char* entry)
         std::memmove(leafEntry(n, lo + 1), leafEntry(n, lo), std::size_t(count - lo) * entrySize_);
         std::memcpy(leafEntry(n, lo), entry, entrySize_);
         setCount(n, count + 1);
-        file_.markDirty(*n.block, n.number, kPgCount, kPgEntries + (count + 1) * entrySize_);
+        markChanged(n, kPgEntries + lo * entrySize_, kPgEntries + (count + 1) * entrySize_);
         return;
     }
 
@@ -264,7 +273,7 @@ void BTree::insertIntoParents(std::vector<std::pair<std::uint32_t, std::uint32_t
             std::memcpy(separator(n, childIndex), separatorEntry.data(), entrySize_);
             put<std::uint32_t>(separator(n, childIndex), entrySize_, rightPage);
             setCount(n, count + 1);
-            file_.markDirty(*n.block, n.number, kPgCount, kPgEntries + (count + 1) * pairSize);
+            markChanged(n, kPgEntries + childIndex * pairSize, kPgEntries + (count + 1) * pairSize);
             return;
         }
 
@@ -313,7 +322,7 @@ bool BTree::erase(const unsigned char* entry)
     std::memmove(leafEntry(n, lo), leafEntry(n, lo + 1), std::size_t(count - lo - 1) * entrySize_);
     std::memset(leafEntry(n, count - 1), 0, entrySize_);
     setCount(n, count - 1);
-    file_.markDirty(*n.block, n.number, kPgCount, kPgEntries + count * entrySize_);
+    markChanged(n, kPgEntries + lo * entrySize_, kPgEntries + count * entrySize_);
     if (count - 1 == 0 && !path.empty())
         removeEmptyChild(path, n.number);
 
@@ -355,7 +364,7 @@ void BTree::removeEmptyChild(std::vector<std::pair<std::uint32_t, std::uint32_t>
         }
         std::memset(separator(n, count - 1), 0, pairSize);
         setCount(n, count - 1);
-        file_.markDirty(*n.block, n.number, kPgCount, kPgEntries + count * pairSize);
+        markChanged(n, kPgEntries + (childIndex == 0 ? 0 : childIndex - 1) * pairSize, kPgEntries + count * pairSize);
         return;
     }
 }

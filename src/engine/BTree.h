@@ -77,6 +77,7 @@ private:
     unsigned char* separator(const Node& n, std::uint32_t i) const { return n.bytes() + format::kPgEntries + i * (entrySize_ + 4); }
     std::uint32_t child(const Node& n, std::uint32_t i) const;
     void setCount(Node& n, std::uint32_t count);
+    void markChanged(Node& n, std::uint32_t from, std::uint32_t to);
 
     void insertIntoParents(std::vector<std::pair<std::uint32_t, std::uint32_t>>& path, RecordBytes separatorEntry,
                            std::uint32_t rightPage);

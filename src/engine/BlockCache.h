@@ -3,6 +3,7 @@
 // block stay valid until trim() or clear(), which callers run only between operations, so one
 // operation may hold several blocks at once. Dirty blocks are never evicted.
 
+#include <algorithm>
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
@@ -13,12 +14,15 @@ struct Block {
     std::vector<unsigned char> bytes;
     std::uint32_t dirtyFrom = 0; // dirty byte range [dirtyFrom, dirtyTo)
     std::uint32_t dirtyTo = 0;
+    // The first headBytes bytes are dirty too, apart from the range (0 when they are not).
+    std::uint32_t headBytes = 0;
     std::uint64_t used = 0;
 
-    bool dirty() const { return dirtyFrom < dirtyTo; }
+    bool dirty() const { return dirtyFrom < dirtyTo || headBytes > 0; }
     void markDirty(std::uint32_t from, std::uint32_t to);
     void markDirty() { markDirty(0, static_cast<std::uint32_t>(bytes.size())); }
-    void markClean() { dirtyFrom = dirtyTo = 0; }
+    void markHeadDirty(std::uint32_t n) { headBytes = std::max(headBytes, n); }
+    void markClean() { dirtyFrom = dirtyTo = headBytes = 0; }
 };
 
 class BlockCache {

@@ -41,6 +41,7 @@ struct Cursor::Impl {
     CursorState state = CursorState::Closed;
     bool readOnly = false;
     bool exclusive = false;
+    bool sync = true;
 
     // The current record: its primary index entry (the cursor's place) and the copy read.
     bool has = false;
@@ -193,14 +194,14 @@ struct Cursor::Impl {
         Table& t = open();
         if (state == CursorState::Insert) {
             RecordBytes image = buffer;
-            t.insert(image);
+            t.insert(image, sync);
             adopt(image);
             cancel();
         } else if (state == CursorState::Edit) {
             RecordBytes image = buffer;
             Digest expected;
             std::memcpy(expected.data(), current.data() + kSlotHash, expected.size());
-            t.update(expected, image);
+            t.update(expected, image, this, sync);
             adopt(image);
             cancel();
         }
@@ -221,7 +222,7 @@ struct Cursor::Impl {
     {
         Table& t = open();
         leaveEditing();
-        t.refresh();
+        Table::ReadScope reading(t);
         RecordBytes e;
         if (t.primary().firstEntry(e)) {
             load(e);
@@ -236,7 +237,7 @@ struct Cursor::Impl {
     {
         Table& t = open();
         leaveEditing();
-        t.refresh();
+        Table::ReadScope reading(t);
         RecordBytes e;
         if (t.primary().lastEntry(e)) {
             load(e);
@@ -255,7 +256,7 @@ struct Cursor::Impl {
             forward ? first() : last();
             return has;
         }
-        t.refresh();
+        Table::ReadScope reading(t);
         RecordBytes e;
         const bool moved = forward ? t.primary().entryAfter(entry.data(), e) : t.primary().entryBefore(entry.data(), e);
         if (moved) {
@@ -284,7 +285,7 @@ struct Cursor::Impl {
                 return 0;
             moved = 1;
         }
-        t.refresh();
+        Table::ReadScope reading(t);
         BTree& tree = t.primary();
         const IndexKey& key = t.key(0);
         const RecordBytes here = entry;
@@ -344,22 +345,33 @@ struct Cursor::Impl {
             fail(msg::ReadOnlyDataset);
         if (editing())
             return;
-        if (t.recordCount() == 0 || (!has && (first(), !has))) {
+        if (!has && (first(), !has)) {
             append();
             return;
         }
+        // The record lock first, the reading after it: a reader waiting for a record lock
+        // would keep a writer that holds the table from finishing.
         const auto slot = get<std::uint32_t>(current.data(), kSlotLink);
         t.locks().lockRecord(slot, this);
         recordLocked = true;
         lockedSlot = slot;
+        bool empty = false;
         try {
-            const unsigned char* stored = t.peek(slot);
-            if (!stored || stored[kSlotState] != kSlotInUse
-                || std::memcmp(stored + kSlotRecordId, current.data() + kSlotRecordId, 4 + 16) != 0)
+            Table::ReadScope reading(t);
+            empty = t.recordCount() == 0;
+            const unsigned char* stored = empty ? nullptr : t.peek(slot);
+            if (!empty
+                && (!stored || stored[kSlotState] != kSlotInUse
+                    || std::memcmp(stored + kSlotRecordId, current.data() + kSlotRecordId, 4 + 16) != 0))
                 throw EngineError::make(errc::RecordChanged, tableName);
         } catch (...) {
             releaseRecordLock();
             throw;
+        }
+        if (empty) {
+            releaseRecordLock();
+            append();
+            return;
         }
         buffer = current;
         modified = false;
@@ -386,7 +398,8 @@ struct Cursor::Impl {
         Digest expected;
         std::memcpy(expected.data(), current.data() + kSlotHash, expected.size());
         t.erase(get<std::uint32_t>(current.data(), kSlotLink), get<std::int32_t>(current.data(), kSlotRecordId),
-                expected, !exclusive);
+                expected, !exclusive, sync);
+        Table::ReadScope reading(t);
         const RecordBytes deleted = entry;
         RecordBytes e;
         if (t.primary().entryAfter(deleted.data(), e) || t.primary().entryBefore(deleted.data(), e)) {
@@ -401,7 +414,7 @@ struct Cursor::Impl {
     {
         Table& t = open();
         leaveEditing();
-        t.refresh();
+        Table::ReadScope reading(t);
         const IndexKey& key = t.key(0);
         if (key.parts().size() == 1 && key.parts()[0].recordId) {
             const int direction = key.parts()[0].descending ? -1 : 1;
@@ -477,7 +490,7 @@ bool Cursor::Impl::locate(const std::vector<std::string>& names, const std::vect
     if (partialKey && lastField.isText())
         partialLength = record::text(scratch.data(), lastField).size();
 
-    t.refresh();
+    Table::ReadScope reading(t);
     bool anyText = false;
     for (const FieldLayout* f : fields)
         anyText = anyText || f->isText();
@@ -551,11 +564,12 @@ void Cursor::open(const std::string& folder, const std::string& tableName, const
         throw CursorError(std::string(msg::MissingTableName));
     Env& env = options.env ? *options.env : *Env::defaultEnv();
     std::shared_ptr<Database> database = Database::get(env, names::folderPath(folder));
-    std::shared_ptr<Table> table = database->table(name, options.exclusive);
+    std::shared_ptr<Table> table = database->table(name, options.exclusive, options.readOnly);
     d_->table = std::move(table);
     d_->tableName = name;
     d_->readOnly = options.readOnly || d_->table->readOnly();
     d_->exclusive = options.exclusive;
+    d_->sync = options.sync;
     d_->state = CursorState::Browse;
     try {
         d_->first();

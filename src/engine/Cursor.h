@@ -3,9 +3,12 @@
 //
 // All cursors of the process on the same table (same Env, folder and name) share one
 // in-memory table object and its open files; they see each other's posts at once. Because of
-// that sharing, the cursors of one table must be used by one thread at a time. Changes by
-// other processes are noticed through the data file header's change counter, which every
-// operation compares before it trusts its cached pages.
+// that sharing, the cursors of one table must be used by one thread at a time. Other
+// processes (and cursors opened through another Env) share the table through byte-range
+// locks on its data file: Edit locks the record until Post or Cancel, every change holds the
+// table write lock, and every reading operation waits for a change in progress to finish and
+// then re-reads whatever the change counters of the headers say has moved. Two cursors of
+// one process on one table conflict over these locks as two processes do.
 //
 // Texts crossing this interface (values, field names) are code page 1254 bytes. The folder
 // and the table name are file-system names (UTF-8).
@@ -31,6 +34,10 @@ struct OpenOptions {
     Env* env = nullptr;     // Env::defaultEnv() when null; must outlive the cursor
     bool exclusive = false; // refuse every other cursor or process while open
     bool readOnly = false;  // this cursor never changes the table
+    // Each post and delete returns only once the table files are on the disk, so that a save
+    // survives a power cut. Off, a change survives the program being stopped at any moment but
+    // may be lost with the machine; for benchmarks and tests that compare without syncing.
+    bool sync = true;
 };
 
 // A value to locate: null, a text (code page 1254) or a number.
@@ -62,8 +69,11 @@ public:
 
     // Opens folder/tableName and moves to the first record. The name loses any folder part and
     // a trailing ".dat" and is cut to 60 characters; the folder gets a trailing '/' when it has
-    // none. A missing or unreadable index file is recreated and its primary index rebuilt.
-    // Opening an open cursor closes it first.
+    // none. A missing or unreadable index file is recreated and its primary index rebuilt; a
+    // change cut short by a crash is completed or undone first. Opening an open cursor closes
+    // it first. With readOnly, when the table is not open in this process already, its files
+    // are opened for reading only and nothing is written to them: an index that has to be
+    // rebuilt is kept in memory.
     void open(const std::string& folder, const std::string& tableName,
               const OpenOptions& options = {});
     // Drops a pending insert or edit. The last cursor of a table closes its files.

@@ -107,16 +107,22 @@ void DataFile::reloadHeader()
         invalid();
     header_ = fresh;
     dropCache();
-    releaseView();
     checkCounters();
+}
+
+void DataFile::write(std::uint64_t offset, const void* bytes, std::size_t n)
+{
+    if (journal_ && journal_->gathering())
+        journal_->add(TableFile::Data, offset, bytes, n);
+    else
+        io::writeExact(*file_, offset, bytes, n, table_);
 }
 
 void DataFile::writeHeader(double now)
 {
-    releaseView();
     put32(kChangeCounter, changeCounter() + 1);
     put<double>(header_.data(), kWriteTime, now - kDateDelta);
-    io::writeExact(*file_, 0, header_.data(), kDataHeaderDynamicEnd, table_);
+    write(0, header_.data(), kDataHeaderDynamicEnd);
 }
 
 const unsigned char* DataFile::readSlot(std::uint32_t slot)
@@ -130,51 +136,27 @@ const unsigned char* DataFile::readSlot(std::uint32_t slot)
     return slots_.insert(slot, std::move(bytes)).bytes.data();
 }
 
-const unsigned char* DataFile::viewSlot(std::uint32_t slot)
-{
-    if (slot == 0 || slot >= nextSlot())
-        invalid();
-    if (slot < viewFirst_ || slot >= viewEnd_) {
-        const std::uint32_t bytes = view_ ? std::min(viewBytes_ * 4, kViewBytes) : viewBytes_;
-        releaseView();
-        // The slots up to nextSlot lie within the file (checkCounters), and the file never
-        // gets shorter.
-        const std::uint32_t count = std::min(std::max<std::uint32_t>(1, bytes / recordLength()), nextSlot() - slot);
-        view_ = file_->map(slotOffset(slot), std::size_t(count) * recordLength());
-        if (!view_)
-            return nullptr;
-        viewFirst_ = slot;
-        viewEnd_ = slot + count;
-        viewBytes_ = bytes;
-    }
-    return view_->data() + std::size_t(slot - viewFirst_) * recordLength();
-}
-
 void DataFile::writeSlot(std::uint32_t slot, const unsigned char* bytes)
 {
-    releaseView();
     // Forget the cached copy first: if the write fails the file's contents are unknown.
     slots_.erase(slot);
-    io::writeExact(*file_, slotOffset(slot), bytes, recordLength(), table_);
+    write(slotOffset(slot), bytes, recordLength());
     slots_.insert(slot, std::vector<unsigned char>(bytes, bytes + recordLength()));
 }
 
 void DataFile::writeSlotBody(std::uint32_t slot, const unsigned char* bytes)
 {
-    releaseView();
     slots_.erase(slot);
-    io::writeExact(*file_, slotOffset(slot) + kSlotRecordId, bytes + kSlotRecordId, recordLength() - kSlotRecordId,
-                   table_);
+    write(slotOffset(slot) + kSlotRecordId, bytes + kSlotRecordId, recordLength() - kSlotRecordId);
 }
 
 void DataFile::writeSlotHead(std::uint32_t slot, std::uint8_t state, std::uint32_t link)
 {
-    releaseView();
     unsigned char head[5];
     head[0] = state;
     put(head, 1, link);
     slots_.erase(slot);
-    io::writeExact(*file_, slotOffset(slot), head, sizeof head, table_);
+    write(slotOffset(slot), head, sizeof head);
 }
 
 void DataFile::readSlots(std::uint32_t first, std::uint32_t count, unsigned char* buffer)

@@ -1,10 +1,12 @@
 #pragma once
 // The data file of an open table: its header counters, its field descriptors and its record
 // slots, with a bounded cache of recently read slots. Writes go straight to the file (and into
-// the cache); the header is written last by the operation that changed it.
+// the cache), or into the journal while it gathers a change; the header is written last by
+// the operation that changed it.
 
 #include "BlockCache.h"
 #include "Env.h"
+#include "Journal.h"
 #include "Format.h"
 #include "Record.h"
 #include "TableDefinition.h"
@@ -26,6 +28,8 @@ public:
 
     void attach(std::unique_ptr<File> file) { file_ = std::move(file); }
     File& file() { return *file_; }
+    // While the journal gathers a change, writes go to it instead of the file.
+    void setJournal(Journal* journal) { journal_ = journal; }
 
     // Reads and checks the header and the field descriptors: 12035/12036 for another version
     // or no table at all, 8961 for more than 1024 fields, 10498 for an encrypted table, 12036
@@ -69,18 +73,6 @@ public:
     // Reads count whole slots from slot first on, bypassing the cache (table scans).
     void readSlots(std::uint32_t first, std::uint32_t count, unsigned char* buffer);
 
-    // A slot's L bytes seen in place in the file, for scans: nothing is copied and only the
-    // bytes looked at are touched. The file is seen a window of slots at a time, so that a
-    // scan never holds more than that much of it in memory. Null when the file offers no
-    // view (the caller reads instead). Valid until the next call, releaseView() or a write.
-    const unsigned char* viewSlot(std::uint32_t slot);
-    void releaseView()
-    {
-        view_.reset();
-        viewFirst_ = viewEnd_ = 0;
-        viewBytes_ = kFirstViewBytes;
-    }
-
     void trimCache() { slots_.trim(); }
     void dropCache() { slots_.clear(); }
 
@@ -90,20 +82,15 @@ private:
     void put32(std::uint32_t offset, std::uint32_t v) { format::put(header_.data(), offset, v); }
     [[noreturn]] void invalid() const;
     void checkCounters();
+    void write(std::uint64_t offset, const void* bytes, std::size_t n);
 
     std::string table_;
     std::unique_ptr<File> file_;
+    Journal* journal_ = nullptr;
     std::array<unsigned char, format::kHeaderSize> header_{};
     TableDefinition definition_;
     RecordLayout layout_;
     BlockCache slots_{2u << 20};
-    // A scan's first window is small, as a match near the start is common; later ones grow.
-    static constexpr std::uint32_t kFirstViewBytes = 128u << 10;
-    static constexpr std::uint32_t kViewBytes = 4u << 20;
-    std::uint32_t viewBytes_ = kFirstViewBytes;
-    std::unique_ptr<FileView> view_;
-    std::uint32_t viewFirst_ = 0; // the slots [viewFirst_, viewEnd_) are in view_
-    std::uint32_t viewEnd_ = 0;
 };
 
 } // namespace fatura::engine

@@ -4,6 +4,7 @@
 // and released with the last of them.
 
 #include "Env.h"
+#include "LockFile.h"
 
 #include <map>
 #include <memory>
@@ -24,16 +25,22 @@ public:
     bool lockFileUsable() const { return lockFile_ != nullptr; }
 
     // The open table of that name, or the table opened now. Engine error 11013 when it is open
-    // exclusively, or exclusive use is asked while it is open.
-    std::shared_ptr<Table> table(const std::string& name, bool exclusive);
+    // exclusively, or exclusive use is asked while it is open. readOnly: the caller only reads;
+    // a table opened so is opened again for the next caller that writes.
+    std::shared_ptr<Table> table(const std::string& name, bool exclusive, bool readOnly = false);
 
-    // Enters the table in the lock file unless it is there. Engine error 9480 when the lock
-    // file holds the most tables it can; false when the lock file cannot be read or written.
+    // Enters the table in the lock file unless it is there; a lock file that holds no valid
+    // list (left empty or cut short by a crash, garbled) is written anew from the folder's
+    // tables. Engine error 9480 when the lock file holds the most tables it can, 10221 or
+    // 10223 when another process keeps it locked for too long; false when it cannot be read or
+    // written.
     bool enter(const std::string& name);
 
 private:
     Database(Env& env, std::string folder);
     void openLockFile();
+    // The names of the folder's data files, in the folder's order, as a new lock file lists.
+    lockfile::Contents initialContents(std::uint32_t counter);
 
     Env& env_;
     std::string folder_;
@@ -43,6 +50,7 @@ private:
     struct OpenTable {
         std::weak_ptr<Table> table;
         bool exclusive = false;
+        bool readOnly = false;
     };
     std::map<std::string, OpenTable> tables_;
 };

@@ -12,6 +12,11 @@
 //   object fails at once with EAGAIN. Locks belong to the File object that took them (an open
 //   file description), not to the process, so two File objects of one process conflict like
 //   two processes. Closing a File drops its locks.
+// - The locks of one File merge as POSIX record locks do: locking a range it already holds
+//   (in part or whole) converts that part to the new kind without a moment unlocked, and
+//   unlocking a range releases exactly those bytes, splitting a lock that reaches beyond it.
+//   So unlocking a wide range also drops a narrower lock taken inside it through the same
+//   File; callers that nest locks must unlock around the inner ones.
 // - File objects are used by one thread at a time; the Env itself may be shared.
 
 #include <cstddef>
@@ -68,10 +73,14 @@ public:
     // Writes n bytes at offset, extending the file (with zero bytes in any gap) as needed.
     virtual IoResult write(std::uint64_t offset, const void* data, std::size_t n) = 0;
     virtual OsError size(std::uint64_t& bytes) = 0;
-    // Flushes written data to the storage device; blocks until done.
+    // Cuts the file to length bytes (or extends it with zero bytes).
+    virtual OsError truncate(std::uint64_t length) = 0;
+    // Flushes written data to the storage device; blocks until done. Only what was written
+    // before a sync that returned 0 is sure to survive a power cut.
     virtual OsError sync() = 0;
-    // Non-blocking byte-range lock of [offset, offset + length), which may lie beyond the end of
-    // the file. EAGAIN when it conflicts with a lock held through another File object.
+    // Byte-range locks (see the contract above). Non-blocking lock of [offset, offset +
+    // length), which may lie beyond the end of the file; EAGAIN when it conflicts with a lock
+    // held through another File object. An exclusive lock needs a File opened for writing.
     virtual OsError lock(std::uint64_t offset, std::uint64_t length, LockKind kind) = 0;
     virtual OsError unlock(std::uint64_t offset, std::uint64_t length) = 0;
     // [offset, offset + n) seen in place, without copying it, for long reads such as table
@@ -107,6 +116,59 @@ public:
     virtual void sleepMs(unsigned milliseconds) = 0;
     // The local date and time as days since 30 December 1899, the fraction being the time of day.
     virtual double localTimeDays() = 0;
+};
+
+// Bases for Envs and Files that change a few calls of another one and pass the rest through
+// unchanged: a wrapper overrides only what it changes. The wrapped object must outlive the
+// wrapper.
+class FileWrapper : public File {
+public:
+    explicit FileWrapper(std::unique_ptr<File> target) : target_(std::move(target)) {}
+    File& target() { return *target_; }
+
+    IoResult read(std::uint64_t offset, void* buffer, std::size_t n) override { return target_->read(offset, buffer, n); }
+    IoResult write(std::uint64_t offset, const void* data, std::size_t n) override
+    {
+        return target_->write(offset, data, n);
+    }
+    OsError size(std::uint64_t& bytes) override { return target_->size(bytes); }
+    OsError truncate(std::uint64_t length) override { return target_->truncate(length); }
+    OsError sync() override { return target_->sync(); }
+    OsError lock(std::uint64_t offset, std::uint64_t length, LockKind kind) override
+    {
+        return target_->lock(offset, length, kind);
+    }
+    OsError unlock(std::uint64_t offset, std::uint64_t length) override { return target_->unlock(offset, length); }
+    std::unique_ptr<FileView> map(std::uint64_t offset, std::size_t n) override { return target_->map(offset, n); }
+
+private:
+    std::unique_ptr<File> target_;
+};
+
+class EnvWrapper : public Env {
+public:
+    explicit EnvWrapper(Env& target) : target_(target) {}
+    Env& target() { return target_; }
+
+    OsError open(const std::string& path, Access access, Share share, Disposition disposition,
+                 std::unique_ptr<File>& file) override
+    {
+        return target_.open(path, access, share, disposition, file);
+    }
+    OsError attributes(const std::string& path, FileAttributes& attributes) override
+    {
+        return target_.attributes(path, attributes);
+    }
+    OsError setHidden(const std::string& path) override { return target_.setHidden(path); }
+    OsError listFolder(const std::string& folder, std::vector<std::string>& names) override
+    {
+        return target_.listFolder(folder, names);
+    }
+    void sleepMs(unsigned milliseconds) override { target_.sleepMs(milliseconds); }
+    double localTimeDays() override { return target_.localTimeDays(); }
+
+private:
+    Env& target_;
 };
 
 } // namespace fatura::engine

@@ -87,6 +87,31 @@
 //      259   256  per key field: field number, signed 16-bit; -1 = RecordID
 //      515     4  root page of the index's B-tree, 0 = no page yet
 //
+//   Journal fields of the header (bytes 36..79; all zero in a table without a journal ring):
+//   OFFSET  SIZE  DESCRIPTION
+//       36     4  "TJRN" when the file holds a journal ring
+//       40     8  byte offset of the ring in this file: the start of one of its pages
+//       48     4  length of the ring in bytes: a whole number of pages
+//       52     4  sequence number of the first record after the last checkpoint
+//       56     4  the data file's change counter at the last checkpoint
+//       60     1  1 while the indexes are being rebuilt, else 0
+//       64    16  MD5 of bytes 36..63
+//   The ring's pages count among the pages of the file but belong to no index and to no
+//   chain of free pages.
+//
+//   Journal record, from the ring's start on, one after the other, each a multiple of 8 long:
+//   OFFSET  SIZE  DESCRIPTION
+//        0     4  "TJRC"
+//        4     4  sequence number: the first after a checkpoint has the header's, then +1 each
+//        8     4  length of the record in bytes
+//       12     4  the data file's change counter once the change is made
+//       16    16  zero
+//       32     …  writes, each: file (0 data, 1 index), 3 zero bytes, length n (4), offset in
+//                 the file (8), then the n bytes and zero bytes up to a multiple of 8
+//   L - 16    16  MD5 of bytes 0 .. length - 17
+//   The records of the ring that follow on from the header's sequence number without a gap,
+//   each whole and with its digest right, are the changes made since the last checkpoint.
+//
 //   Page n (from 1), P bytes at 25088 + (n - 1) * P. The file is exactly
 //   25088 + (next page number - 1) * P bytes long. Each index is a B+-tree: all entries in
 //   leaves, interior pages hold separators; entries are unique and ordered by key, then
@@ -108,6 +133,21 @@
 //        4     4  M: length of the table list + 4
 //        8 M - 4  table names as short strings without padding, in the order entered; an
 //                 entry's position (from 1) is the table's slot number for locking
+//   Every process reads and writes it whole under a one-byte lock at 4294967294: shared to
+//   read, exclusive to write.
+//
+// BYTE-RANGE LOCKS on the data file, all beyond any real file content (open-file-description
+// locks, so two opens in one process conflict as two processes do)
+//   OFFSET                   SIZE       DESCRIPTION
+//   4094967294                  1       reading: shared by a reader for one operation,
+//                                       exclusive by the holder of the table write lock while it
+//                                       writes, so no reader sees a change half-written; just
+//                                       below the write lock, so a writer takes both at once
+//   4094967295          200000000       table write lock, exclusive, held during an insert, a
+//                                       change or a delete; covers every record lock
+//   4294967295 - slot           1       record lock, exclusive, held from Edit to Post or Cancel
+//   4294967295                  1       sharing: shared by every open, exclusive by an
+//                                       exclusive one
 
 #include <bit>
 #include <cstdint>
@@ -196,6 +236,26 @@ inline constexpr std::uint32_t kIxFreePageHead = 25;
 inline constexpr std::uint32_t kIxNextPage = 29;
 inline constexpr std::uint32_t kIxSecondaryCount = 33;
 inline constexpr std::uint32_t kIxHeaderDynamicEnd = 34;
+inline constexpr std::uint32_t kJnMagic = 36;
+inline constexpr std::uint32_t kJnRingOffset = 40;
+inline constexpr std::uint32_t kJnRingBytes = 48;
+inline constexpr std::uint32_t kJnFirstSeq = 52;
+inline constexpr std::uint32_t kJnStamp = 56;
+inline constexpr std::uint32_t kJnState = 60;
+inline constexpr std::uint32_t kJnDigest = 64;
+inline constexpr std::uint32_t kJnEnd = 80;
+inline constexpr std::uint32_t kJournalMagic = 0x4E524A54; // "TJRN"
+inline constexpr std::uint32_t kJrMagic = 0;
+inline constexpr std::uint32_t kJrSeq = 4;
+inline constexpr std::uint32_t kJrLength = 8;
+inline constexpr std::uint32_t kJrCounter = 12;
+inline constexpr std::uint32_t kJrDigestSize = 16; // the record's last bytes
+inline constexpr std::uint32_t kJrItems = 32;
+inline constexpr std::uint32_t kRecordMagic = 0x43524A54; // "TJRC"
+inline constexpr std::uint32_t kJiFile = 0;
+inline constexpr std::uint32_t kJiLength = 4;
+inline constexpr std::uint32_t kJiOffset = 8;
+inline constexpr std::uint32_t kJiBytes = 16;
 inline constexpr std::uint32_t kMaxSecondaryIndexes = 30;
 inline constexpr std::uint32_t kFullTextSlot = 31;
 inline constexpr std::string_view kFullTextName = "Sys Text";
@@ -228,6 +288,13 @@ inline constexpr std::uint32_t kMinEntriesPerPage = 4;
 // Lock file
 inline constexpr std::string_view kLockFileName = "teskav.lck";
 inline constexpr std::uint32_t kMaxTables = 4096;
+inline constexpr std::uint64_t kLockFileGuardByte = 4294967294ULL;
+
+// Byte-range locks on the data file
+inline constexpr std::uint64_t kRecordLockBase = 4294967295ULL; // a slot's byte: base - slot
+inline constexpr std::uint64_t kWriteLockLength = 200000000ULL;
+inline constexpr std::uint64_t kWriteLockStart = kRecordLockBase - kWriteLockLength;
+inline constexpr std::uint64_t kReadingByte = kWriteLockStart - 1;
 
 // Little-endian access by plain copies (the host is little-endian, checked above).
 template <typename T>

@@ -3,6 +3,7 @@
 #include "EngineError.h"
 #include "FileIo.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace fatura::engine {
@@ -35,6 +36,7 @@ void IndexFile::load(int fieldCount, std::uint32_t pageSize)
 {
     fieldCount_ = fieldCount;
     pageSize_ = pageSize;
+    dropCache();
     readHeaderAndDescriptors();
 }
 
@@ -42,6 +44,13 @@ void IndexFile::reload()
 {
     dropCache();
     readHeaderAndDescriptors();
+}
+
+bool IndexFile::changedOnDisk()
+{
+    std::uint32_t counter = 0;
+    io::readExact(*file_, kChangeCounter, &counter, sizeof counter, table_);
+    return counter != get32(kChangeCounter);
 }
 
 void IndexFile::readHeaderAndDescriptors()
@@ -126,7 +135,48 @@ void IndexFile::markDirty(Block& page, std::uint32_t number, std::uint32_t from,
 {
     if (!page.dirty())
         dirtyPages_.push_back(number);
-    page.markDirty(from, to);
+    if (from == 0 && to == kPgEntries)
+        page.markHeadDirty(to);
+    else
+        page.markDirty(from, to);
+}
+
+void IndexFile::write(std::uint64_t offset, const void* bytes, std::size_t n)
+{
+    if (journal_ && journal_->gathering())
+        journal_->add(TableFile::Index, offset, bytes, n);
+    else
+        io::writeExact(*file_, offset, bytes, n, table_);
+}
+
+void IndexFile::appendRing(std::uint32_t pages, Journal& journal, std::uint32_t dataCounter, bool rebuilding)
+{
+    const std::uint32_t first = nextPage();
+    if (std::uint64_t(first) + pages >= 0xFFFFFFFFu)
+        throw EngineError::make(errc::TableFull, table_);
+    const std::uint64_t offset = kPagesOffset + std::uint64_t(first - 1) * pageSize_;
+    const std::vector<unsigned char> zeros(std::size_t(pageSize_) * 16, 0);
+    for (std::uint32_t done = 0; done < pages;) {
+        const std::uint32_t n = std::min<std::uint32_t>(16, pages - done);
+        io::writeExact(*file_, offset + std::uint64_t(done) * pageSize_, zeros.data(), std::size_t(n) * pageSize_, table_);
+        done += n;
+    }
+    // One write for the count and the ring: a ring the header does not know of lies beyond the
+    // pages it counts, where the next opening cuts it off.
+    put32(kIxNextPage, first + pages);
+    put32(kChangeCounter, get32(kChangeCounter) + 1);
+    journal.install(header_.data(), offset, pages * pageSize_, dataCounter, rebuilding);
+    io::writeExact(*file_, 0, header_.data(), kJnEnd, table_);
+}
+
+void IndexFile::clearPages()
+{
+    dropCache();
+    put32(kIxNextPage, 1);
+    put32(kIxFreePageHead, 0);
+    for (std::size_t k = 0; k < indexes_.size(); ++k)
+        setRoot(k, 0);
+    headerDirty_ = true;
 }
 
 void IndexFile::flush()
@@ -139,23 +189,31 @@ void IndexFile::flush()
         if (!block || !block->dirty())
             continue;
         const std::uint64_t at = kPagesOffset + std::uint64_t(number - 1) * pageSize_;
-        const std::uint32_t from = block->dirtyFrom;
-        const std::uint32_t length = block->dirtyTo - from;
+        std::uint32_t from = block->dirtyFrom;
+        std::uint32_t to = block->dirtyTo;
+        const std::uint32_t head = block->headBytes;
         block->markClean();
-        io::writeExact(*file_, at + from, block->bytes.data() + from, length, table_);
+        if (head > 0 && (from >= to || from > head)) {
+            write(at, block->bytes.data(), head);
+        } else if (head > 0) {
+            from = 0;
+            to = std::max(to, head);
+        }
+        if (from < to)
+            write(at + from, block->bytes.data() + from, to - from);
     }
     for (std::size_t k = 0; k < indexes_.size(); ++k) {
         if (!rootDirty_[k])
             continue;
         rootDirty_[k] = false;
         const std::uint32_t root = indexes_[k].root;
-        io::writeExact(*file_, kHeaderSize + k * kDescriptorSize + kIdRoot, &root, sizeof root, table_);
+        write(kHeaderSize + k * kDescriptorSize + kIdRoot, &root, sizeof root);
         headerDirty_ = true;
     }
     if (headerDirty_) {
         headerDirty_ = false;
         put32(kChangeCounter, get32(kChangeCounter) + 1);
-        io::writeExact(*file_, 0, header_.data(), kIxHeaderDynamicEnd, table_);
+        write(0, header_.data(), kIxHeaderDynamicEnd);
     }
 }
 

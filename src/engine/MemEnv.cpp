@@ -105,35 +105,59 @@ public:
         return 0;
     }
 
+    OsError truncate(std::uint64_t length) override
+    {
+        std::lock_guard guard(mutex_);
+        if (!writable_)
+            return EBADF;
+        node_->bytes.resize(length, '\0');
+        return 0;
+    }
+
     OsError sync() override { return 0; }
 
     OsError lock(std::uint64_t offset, std::uint64_t length, LockKind kind) override
     {
         std::lock_guard guard(mutex_);
+        if (kind == LockKind::Exclusive && !writable_)
+            return EBADF;
         for (const auto& l : node_->locks) {
             if (l.owner != this && overlaps(l.offset, l.length, offset, length)
                 && (l.kind == LockKind::Exclusive || kind == LockKind::Exclusive))
                 return EAGAIN;
         }
+        releaseOwn(offset, length);
         node_->locks.push_back({this, offset, length, kind});
         return 0;
     }
 
-    // Drops every lock of this file that overlaps the range; the engine always unlocks exactly
-    // the ranges it locked.
     OsError unlock(std::uint64_t offset, std::uint64_t length) override
     {
         std::lock_guard guard(mutex_);
-        auto& locks = node_->locks;
-        locks.erase(std::remove_if(locks.begin(), locks.end(),
-                                   [&](const auto& l) {
-                                       return l.owner == this && overlaps(l.offset, l.length, offset, length);
-                                   }),
-                    locks.end());
+        releaseOwn(offset, length);
         return 0;
     }
 
 private:
+    // Drops this file's hold on [offset, offset + length), keeping the parts of its locks on
+    // either side, as POSIX does.
+    void releaseOwn(std::uint64_t offset, std::uint64_t length)
+    {
+        const std::uint64_t end = offset + length;
+        std::vector<MemEnv::Node::Lock> kept;
+        for (const auto& l : node_->locks) {
+            if (l.owner != this || !overlaps(l.offset, l.length, offset, length)) {
+                kept.push_back(l);
+                continue;
+            }
+            if (l.offset < offset)
+                kept.push_back({this, l.offset, offset - l.offset, l.kind});
+            if (l.offset + l.length > end)
+                kept.push_back({this, end, l.offset + l.length - end, l.kind});
+        }
+        node_->locks.swap(kept);
+    }
+
     std::mutex& mutex_;
     std::shared_ptr<MemEnv::Node> node_;
     bool writable_;

@@ -117,6 +117,15 @@ public:
         return 0;
     }
 
+    OsError truncate(std::uint64_t length) override
+    {
+        while (::ftruncate(fd_, static_cast<off_t>(length)) != 0) {
+            if (errno != EINTR)
+                return errno;
+        }
+        return 0;
+    }
+
     OsError sync() override { return ::fdatasync(fd_) == 0 ? 0 : errno; }
 
     OsError lock(std::uint64_t offset, std::uint64_t length, LockKind kind) override

@@ -3,9 +3,12 @@
 #include "Cp1254.h"
 #include "Database.h"
 #include "EngineError.h"
+#include "FileIo.h"
 #include "MemEnv.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <numeric>
 
@@ -26,7 +29,10 @@ std::unique_ptr<File> openTableFile(Env& env, const std::string& path, Share sha
     readOnly = readOnlyWanted || attributes.readOnly;
     std::unique_ptr<File> file;
     OsError error = env.open(path, readOnly ? Access::ReadOnly : Access::ReadWrite, share, Disposition::OpenExisting, file);
-    if (error != 0 && !readOnly) {
+    // Only a file that may not be written is opened for reading instead: one held by another
+    // process (a sharing violation) stays refused, or exclusive use would quietly become
+    // shared reading.
+    if ((error == EACCES || error == EPERM || error == EROFS) && !readOnly) {
         error = env.open(path, Access::ReadOnly, share, Disposition::OpenExisting, file);
         readOnly = error == 0;
     }
@@ -44,24 +50,31 @@ std::int32_t nextCounterValue(std::int32_t last)
 
 class Table::WriteScope {
 public:
-    explicit WriteScope(Table& table) : table_(table), exceptions_(std::uncaught_exceptions())
+    explicit WriteScope(Table& table, const void* owner = nullptr)
+        : table_(table), exceptions_(std::uncaught_exceptions())
     {
         if (table.readOnly_)
             throw EngineError::make(errc::AccessDenied, table.name_);
-        table.locks_->lockTable();
+        // The generation is not moved here: refresh() moves it when another process or a
+        // failed change of ours altered the table, and our own changes keep the locate cache
+        // up to date themselves.
+        table.locks_->lockTable(owner);
         try {
             table.refresh();
+            table.beginChange();
         } catch (...) {
+            table.journal_.abandon();
             table.locks_->unlockTable();
             throw;
         }
     }
 
-    // A change that failed half-way leaves the files as far as it got; the caches then
-    // describe neither, so everything is read again.
+    // A change that failed half-way reached no file, or is in the journal whole; either way
+    // the caches describe neither, so everything is read again.
     ~WriteScope()
     {
         if (std::uncaught_exceptions() > exceptions_) {
+            table_.journal_.abandon();
             table_.stale_ = true;
             table_.data_.dropCache();
             table_.index_.dropCache();
@@ -74,12 +87,50 @@ private:
     int exceptions_;
 };
 
-Table::Table(Env& env, std::string name)
-    : env_(env), name_(std::move(name)), data_(name_), index_(name_), locks_(std::make_unique<ProcessTableLocks>(name_))
+Table::ReadScope::ReadScope(Table& table) : table_(table)
 {
+    if (!table.locks_->lockReading())
+        return;
+    try {
+        table.refresh();
+    } catch (...) {
+        table.locks_->unlockReading();
+        throw;
+    }
 }
 
-Table::~Table() = default;
+Table::ReadScope::~ReadScope()
+{
+    table_.locks_->unlockReading();
+}
+
+Table::Table(Env& env, std::string name)
+    : env_(env),
+      name_(std::move(name)),
+      journal_(name_),
+      data_(name_),
+      index_(name_)
+{
+    data_.setJournal(&journal_);
+    index_.setJournal(&journal_);
+}
+
+// A table closed cleanly leaves an empty journal, so that the next opening has nothing to look
+// at and a table copied while closed carries no pending records.
+Table::~Table()
+{
+    if (readOnly_ || !locks_ || !journal_.present() || journal_.empty() || !index_.attached())
+        return;
+    try {
+        TableLocks::WriteLock writing(*locks_);
+        journal_.begin(index_.file(), true);
+        journal_.abandon();
+        if (journal_.expectedDataCounter() == data_.changeCounter())
+            journal_.checkpoint(data_.file(), index_.file());
+    } catch (...) {
+        // The records stay in the ring; the next opening replays them.
+    }
+}
 
 void Table::invalid() const
 {
@@ -87,71 +138,246 @@ void Table::invalid() const
 }
 
 std::shared_ptr<Table> Table::open(Env& env, std::shared_ptr<Database> database, const std::string& folder,
-                                   const std::string& name, bool exclusive)
+                                   const std::string& name, bool exclusive, bool readOnly)
 {
     std::shared_ptr<Table> table(new Table(env, name));
     const bool checking = database == nullptr;
     table->database_ = std::move(database);
     const Share share = exclusive ? Share::Exclusive : Share::Shared;
     const std::string base = folder + name;
+    const bool readOnlyAsked = checking || readOnly;
+    table->indexPath_ = base + ".idx";
+    table->share_ = share;
 
     bool dataReadOnly = false;
-    table->data_.attach(openTableFile(env, base + ".dat", share, checking, name, dataReadOnly));
-    table->data_.load();
-    const bool indexReadOnly = table->openIndex(base + ".idx", share, checking);
+    table->data_.attach(openTableFile(env, base + ".dat", share, readOnlyAsked, name, dataReadOnly));
+    table->locks_ = std::make_unique<TableLocks>(env, table->data_.file(), name);
+    bool indexReadOnly = false;
+    std::unique_ptr<File> indexFile;
+    try {
+        indexFile = openTableFile(env, table->indexPath_, share, readOnlyAsked, name, indexReadOnly);
+    } catch (const EngineError& e) {
+        if (checking || e.code() != errc::NotFound)
+            throw;
+    }
     const bool filesReadOnly = dataReadOnly || indexReadOnly;
-    table->readOnly_ = filesReadOnly;
-    table->buildTrees();
+    const bool writable = !readOnlyAsked && !filesReadOnly && table->database_->lockFileUsable();
+    if (writable) {
+        try {
+            TableLocks::WriteLock writing(*table->locks_);
+            table->loadFiles(std::move(indexFile), true, checking, true);
+        } catch (const EngineError& e) {
+            // Record locks of another process keep the write lock away: that process is alive,
+            // so the journal's records are in place unless a change of it is half-made, and
+            // the table is opened without replaying; the reading lock keeps writers off while
+            // the headers are read.
+            if (e.code() != errc::TableLock || table->index_.attached())
+                throw;
+            // A writer that kept the reading lock throughout has been waited for long enough.
+            File& data = table->data_.file();
+            if (data.lock(kReadingByte, 1, LockKind::Shared) == EAGAIN)
+                throw;
+            data.unlock(kReadingByte, 1);
+            table->locks_->lockReading();
+            try {
+                if (table->repairDueAtOpen(indexFile.get()))
+                    throw;
+                table->loadFiles(std::move(indexFile), true, checking, false);
+            } catch (...) {
+                table->locks_->unlockReading();
+                throw;
+            }
+            table->locks_->unlockReading();
+        }
+    } else {
+        table->loadFiles(std::move(indexFile), false, checking);
+    }
+    table->readOnly_ = table->readOnly_ || !writable;
 
-    if (!checking) {
+    if (!checking && !readOnlyAsked && !filesReadOnly) {
         Database& db = *table->database_;
-        if (!db.lockFileUsable())
+        if (db.lockFileUsable() && !exclusive && !db.enter(name))
             table->readOnly_ = true;
-        else if (!exclusive && !filesReadOnly && !db.enter(name))
-            table->readOnly_ = true;
-        if (table->rebuilt_)
-            table->rebuildIndexes();
     }
     return table;
 }
 
-// Returns whether the index file could only be had for reading.
-bool Table::openIndex(const std::string& path, Share share, bool checking)
+bool Table::repairDueAtOpen(File* indexFile)
 {
+    if (!indexFile)
+        return true;
     try {
-        bool readOnly = false;
-        index_.attach(openTableFile(env_, path, share, checking, name_, readOnly));
-        index_.load(static_cast<int>(data_.fields().fields.size()), data_.pageSize());
-        return readOnly;
-    } catch (const EngineError& e) {
-        if (checking || (e.code() != errc::NotFound && e.code() != errc::ReadFailed))
-            throw;
+        std::uint32_t dataCounter = 0;
+        io::readExact(data_.file(), kChangeCounter, &dataCounter, sizeof dataCounter, name_);
+        if (io::sizeOf(*indexFile, name_) < kPagesOffset)
+            return true;
+        Journal peek(name_);
+        peek.load(*indexFile);
+        return peek.present() && (peek.rebuilding() || peek.expectedDataCounter() != dataCounter);
+    } catch (const EngineError&) {
+        return true;
     }
-    index_.attach(nullptr);
-    rebuilt_ = true;
-    return createIndexFile(path, share);
 }
 
-// A fresh index file with the primary index on RecordID. When none can be written in the
-// folder the table still opens, read-only, with the index kept in memory.
-bool Table::createIndexFile(const std::string& path, Share share)
+void Table::loadFiles(std::unique_ptr<File> indexFile, bool writable, bool checking, bool repair)
 {
-    std::unique_ptr<File> file;
-    bool readOnly = false;
-    if (env_.open(path, Access::ReadWrite, share, Disposition::CreateAlways, file) != 0) {
-        privateEnv_ = std::make_unique<MemEnv>();
-        if (privateEnv_->open("index", Access::ReadWrite, Share::Shared, Disposition::CreateAlways, file) != 0)
-            throw EngineError::make(errc::OutOfMemory, name_);
-        readOnly = true;
+    if (writable && repair && indexFile)
+        Journal::recover(data_.file(), *indexFile, name_);
+    data_.load();
+    const auto fieldCount = static_cast<int>(data_.fields().fields.size());
+    if (indexFile) {
+        index_.attach(std::move(indexFile));
+        try {
+            index_.load(fieldCount, data_.pageSize());
+            journal_.load(index_.file());
+        } catch (const EngineError& e) {
+            if (checking || e.code() != errc::ReadFailed)
+                throw;
+            // An index file cut short is made anew, as one that is missing.
+            remakeIndexFile({}, index_.detach(), writable);
+            return;
+        }
+        const bool disagrees = journal_.present()
+            && (journal_.rebuilding() || journal_.expectedDataCounter() != data_.changeCounter());
+        if (disagrees && !checking) {
+            // Written by this engine for another state of the data file (another table's, or
+            // a change made without it): its descriptors stay, its pages are made anew.
+            std::vector<unsigned char> descriptors(kPagesOffset);
+            io::readExact(index_.file(), 0, descriptors.data(), descriptors.size(), name_);
+            remakeIndexFile(std::move(descriptors), index_.detach(), writable);
+            return;
+        }
+        buildTrees();
+        if (writable && repair)
+            cutOverlongFiles();
+        return;
     }
-    IndexDef primary;
-    primary.keyFields = {kRecordIdField};
-    primary.keyDescending = {false};
-    primary.unique = true;
-    IndexFile::writeNew(*file, primary, {}, name_);
+    if (checking)
+        throw EngineError::make(errc::NotFound, name_);
+    remakeIndexFile({}, nullptr, writable);
+}
+
+void Table::remakeIndexFile(std::vector<unsigned char> descriptors, std::unique_ptr<File> disk, bool writable)
+{
+    rebuilt_ = true;
+    auto memory = std::make_unique<MemEnv>();
+    // A failure after the index took the memory file must not free the file's Env under it.
+    struct KeepOnFailure {
+        std::unique_ptr<MemEnv>& memory;
+        std::vector<std::unique_ptr<Env>>& failed;
+        int exceptions = std::uncaught_exceptions();
+        ~KeepOnFailure()
+        {
+            if (std::uncaught_exceptions() > exceptions && memory)
+                failed.push_back(std::move(memory));
+        }
+    } keep{memory, failedEnvs_};
+    std::unique_ptr<File> file;
+    if (memory->open("index", Access::ReadWrite, Share::Shared, Disposition::CreateAlways, file) != 0)
+        throw EngineError::make(errc::OutOfMemory, name_);
+    const auto fieldCount = static_cast<int>(data_.fields().fields.size());
+    if (descriptors.empty()) {
+        IndexDef primary;
+        primary.keyFields = {kRecordIdField};
+        primary.keyDescending = {false};
+        primary.unique = true;
+        IndexFile::writeNew(*file, primary, {}, name_);
+    } else {
+        std::memset(descriptors.data() + kJnMagic, 0, kJnEnd - kJnMagic);
+        put<std::uint32_t>(descriptors.data(), kIxNextPage, 1);
+        put<std::uint32_t>(descriptors.data(), kIxFreePageHead, 0);
+        for (std::uint32_t k = 0; k <= kFullTextSlot; ++k)
+            put<std::uint32_t>(descriptors.data(), kHeaderSize + k * kDescriptorSize + kIdRoot, 0);
+        io::writeExact(*file, 0, descriptors.data(), descriptors.size(), name_);
+    }
     index_.attach(std::move(file));
-    index_.load(static_cast<int>(data_.fields().fields.size()), data_.pageSize());
-    return readOnly;
+    index_.load(fieldCount, data_.pageSize());
+    index_.clearPages();
+    index_.flush();
+    buildTrees();
+    rebuildIndexes();
+
+    if (writable && !disk) {
+        if (env_.open(indexPath_, Access::ReadWrite, share_, Disposition::CreateAlways, disk) != 0)
+            disk.reset();
+    }
+    if (!writable || !disk) {
+        // Kept in memory: nothing may be written, or nothing can be.
+        privateEnv_ = std::move(memory);
+        journal_.reset();
+        readOnly_ = true;
+        return;
+    }
+
+    const std::uint32_t page = data_.pageSize();
+    index_.appendRing(Journal::ringBytesFor(recordLength(), trees_.size(), page) / page, journal_,
+                      data_.changeCounter(), true);
+    const std::string image = memory->contents("index");
+    // The header first, saying that the rebuild is under way, so that a rebuild cut short is
+    // made again; the pages; then the header saying it is done.
+    File& target = *disk;
+    io::writeExact(target, 0, image.data(), kHeaderSize, name_);
+    if (target.sync() != 0 || target.truncate(image.size()) != 0)
+        throw EngineError::make(errc::WriteFailed, name_);
+    io::writeExact(target, kHeaderSize, image.data() + kHeaderSize, image.size() - kHeaderSize, name_);
+    journal_.checkpoint(data_.file(), target, true);
+    if (target.sync() != 0)
+        throw EngineError::make(errc::WriteFailed, name_);
+    index_.attach(std::move(disk));
+    index_.load(fieldCount, page);
+    buildTrees();
+    journal_.load(index_.file());
+    cutOverlongFiles();
+}
+
+void Table::cutOverlongFiles()
+{
+    const std::uint64_t dataLength = data_.slotOffset(data_.nextSlot());
+    if (io::sizeOf(data_.file(), name_) > dataLength && data_.file().truncate(dataLength) != 0)
+        throw EngineError::make(errc::WriteFailed, name_);
+    const std::uint64_t indexLength = kPagesOffset + std::uint64_t(index_.nextPage() - 1) * index_.pageSize();
+    if (io::sizeOf(index_.file(), name_) > indexLength && index_.file().truncate(indexLength) != 0)
+        throw EngineError::make(errc::WriteFailed, name_);
+}
+
+void Table::beginChange()
+{
+    journal_.begin(index_.file(), othersWrote_);
+    othersWrote_ = false;
+    if (!journal_.present()) {
+        journal_.abandon();
+        const std::uint32_t page = data_.pageSize();
+        index_.appendRing(Journal::ringBytesFor(recordLength(), trees_.size(), page) / page, journal_,
+                          data_.changeCounter(), false);
+        journal_.begin(index_.file(), false);
+    }
+    if (journal_.expectedDataCounter() == data_.changeCounter())
+        return;
+    // Another process stopped after writing its change to the journal and before it was all
+    // in place: it is put in place now.
+    journal_.abandon();
+    Journal::recover(data_.file(), index_.file(), name_);
+    ++generation_;
+    data_.reloadHeader();
+    index_.reload();
+    buildTrees();
+    journal_.load(index_.file());
+    if (journal_.expectedDataCounter() != data_.changeCounter()) {
+        std::vector<unsigned char> descriptors(kPagesOffset);
+        io::readExact(index_.file(), 0, descriptors.data(), descriptors.size(), name_);
+        remakeIndexFile(std::move(descriptors), index_.detach(), true);
+    }
+    journal_.begin(index_.file(), false);
+}
+
+void Table::commitChange(bool durable)
+{
+    index_.flush();
+    if (!journal_.commit(data_.file(), index_.file(), data_.changeCounter(), durable)) {
+        stale_ = true;
+        data_.dropCache();
+        index_.dropCache();
+    }
 }
 
 void Table::buildTrees()
@@ -214,19 +440,52 @@ void Table::refresh()
 {
     data_.trimCache();
     index_.trim();
-    if (!stale_ && !data_.changedOnDisk())
+    if (!stale_ && !data_.changedOnDisk() && !index_.changedOnDisk())
         return;
     stale_ = true;
+    othersWrote_ = true;
     ++generation_;
     data_.reloadHeader();
-    index_.reload();
+    if (privateEnv_)
+        reloadMemoryIndex();
+    else
+        index_.reload();
     buildTrees();
     stale_ = false;
 }
 
+// An index kept in memory knows nothing of changes made to the table since it was built: the
+// index file is taken instead when it now stands for the data file, else the index is built
+// again.
+void Table::reloadMemoryIndex()
+{
+    const auto fieldCount = static_cast<int>(data_.fields().fields.size());
+    std::unique_ptr<File> disk;
+    if (env_.open(indexPath_, Access::ReadOnly, share_, Disposition::OpenExisting, disk) == 0) {
+        std::unique_ptr<File> memory = index_.detach();
+        index_.attach(std::move(disk));
+        try {
+            index_.load(fieldCount, data_.pageSize());
+            journal_.load(index_.file());
+            if (journal_.present() && !journal_.rebuilding()
+                && journal_.expectedDataCounter() == data_.changeCounter()) {
+                memory.reset();
+                privateEnv_.reset();
+                return;
+            }
+        } catch (const EngineError&) {
+        }
+        index_.attach(std::move(memory));
+    }
+    journal_.reset();
+    std::vector<unsigned char> descriptors(kPagesOffset);
+    io::readExact(index_.file(), 0, descriptors.data(), descriptors.size(), name_);
+    remakeIndexFile(std::move(descriptors), nullptr, false);
+}
+
 TableStats Table::stats()
 {
-    refresh();
+    ReadScope reading(*this);
     TableStats s;
     s.recordCount = data_.recordCount();
     s.nextSlot = data_.nextSlot();
@@ -242,7 +501,7 @@ TableStats Table::stats()
 
 std::uint32_t Table::recordCount()
 {
-    refresh();
+    ReadScope reading(*this);
     return data_.recordCount();
 }
 
@@ -282,7 +541,7 @@ void Table::checkUnique(const unsigned char* record, std::int32_t recordId, std:
     }
 }
 
-void Table::insert(RecordBytes& record)
+void Table::insert(RecordBytes& record, bool durable)
 {
     WriteScope scope(*this);
     const std::uint32_t length = recordLength();
@@ -331,10 +590,10 @@ void Table::insert(RecordBytes& record)
     const Digest digest = record::hash(record.data(), length);
     std::copy(digest.begin(), digest.end(), record.begin() + kSlotHash);
 
-    // A new slot lies beyond the header's count of slots until the header is written. A freed
-    // slot keeps its state and its link to the rest of the free chain until the header no
-    // longer names it. Index entries come last: an entry for a slot that holds no record
-    // would stop every walk through the index, a record without its entry only hides.
+    // Readers in other processes that do not take the write lock see the writes in this order
+    // as the journal puts them in place: a new slot lies beyond the header's count of slots
+    // until the header is written, and a freed slot keeps its state and its link to the rest
+    // of the free chain until the header no longer names it.
     const bool reused = slot != data_.nextSlot();
     if (reused)
         data_.writeSlotBody(slot, record.data());
@@ -355,13 +614,13 @@ void Table::insert(RecordBytes& record)
         const RecordBytes entry = keys_[k]->build(record.data(), recordId, slot);
         trees_[k]->insert(entry.data());
     }
-    index_.flush();
+    commitChange(durable);
     keepLocateCacheOnInsert(record.data());
 }
 
-void Table::update(const Digest& expected, RecordBytes& record)
+void Table::update(const Digest& expected, RecordBytes& record, const void* owner, bool durable)
 {
-    WriteScope scope(*this);
+    WriteScope scope(*this, owner);
     const std::uint32_t length = recordLength();
     const auto slot = get<std::uint32_t>(record.data(), kSlotLink);
     const auto recordId = get<std::int32_t>(record.data(), kSlotRecordId);
@@ -390,12 +649,12 @@ void Table::update(const Digest& expected, RecordBytes& record)
             invalid();
         trees_[k]->insert(after.data());
     }
-    index_.flush();
     data_.writeHeader(env_.localTimeDays());
+    commitChange(durable);
     keepLocateCacheOnUpdate(record.data());
 }
 
-void Table::erase(std::uint32_t slot, std::int32_t recordId, const Digest& expected, bool compareHash)
+void Table::erase(std::uint32_t slot, std::int32_t recordId, const Digest& expected, bool compareHash, bool durable)
 {
     WriteScope scope(*this);
     if (slot == 0 || slot >= data_.nextSlot())
@@ -413,13 +672,11 @@ void Table::erase(std::uint32_t slot, std::int32_t recordId, const Digest& expec
         if (!trees_[k]->erase(entry.data()))
             invalid();
     }
-    // The entries go first, so that no index names a freed slot; the header last, so that the
-    // free chain never starts at a slot still in use.
-    index_.flush();
     data_.writeSlotHead(slot, kSlotDeleted, data_.freeHead());
     data_.setFreeHead(slot);
     data_.setRecordCount(data_.recordCount() - 1);
     data_.writeHeader(env_.localTimeDays());
+    commitChange(durable);
     keepLocateCacheOnErase(slot, recordId);
 }
 

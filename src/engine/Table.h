@@ -2,9 +2,10 @@
 // The in-memory object of one open table, shared by every cursor of the process on it: the
 // data and index files, their caches, the index trees, and the operations that change the
 // table. Each changing operation runs under the table write lock and brings the caches up to
-// date first. The order of its writes is chosen so that one cut short (the program or the
-// machine stopping half-way) leaves a table that still works: at worst a record nobody sees,
-// a slot lost to the free chain or a count off by one, which verifyTable reports.
+// date first. Its writes reach the files through the journal (Journal.h), so that one cut
+// short, by the program or the machine stopping half-way, is either wholly made or not at all
+// once the table is opened again. Opening for writing replays what the journal holds and
+// rebuilds an index that does not stand for the data file as it is.
 
 #include "BTree.h"
 #include "Cursor.h"
@@ -12,6 +13,7 @@
 #include "Env.h"
 #include "IndexFile.h"
 #include "IndexKey.h"
+#include "Journal.h"
 #include "LocateCache.h"
 #include "Md5.h"
 #include "Record.h"
@@ -32,9 +34,11 @@ class Table {
 public:
     // Opens the files of folder/name (folder ends with '/'). Without a database the table is
     // opened for checking only: read-only, outside the registry and the lock file, and a
-    // missing or unreadable index file is an error instead of being rebuilt.
+    // missing or unreadable index file is an error instead of being rebuilt. readOnly: the
+    // table is only read, and nothing is written to its files (an index that has to be rebuilt
+    // is kept in memory).
     static std::shared_ptr<Table> open(Env& env, std::shared_ptr<Database> database, const std::string& folder,
-                                       const std::string& name, bool exclusive);
+                                       const std::string& name, bool exclusive, bool readOnly = false);
     ~Table();
     Table(const Table&) = delete;
     Table& operator=(const Table&) = delete;
@@ -45,9 +49,25 @@ public:
     std::uint32_t recordLength() const { return data_.recordLength(); }
     bool readOnly() const { return readOnly_; }
 
-    // Re-reads headers and forgets cached slots and pages when the data file header's change
-    // counter moved since this process last read or wrote it.
+    // Re-reads headers and forgets cached slots and pages when the change counter of the data
+    // file header or of the index file header moved since this process last read or wrote it.
+    // Callers hold the reading lock (ReadScope) or the table write lock.
     void refresh();
+
+    // One reading operation: holds the reading lock, so that no writer of another process is
+    // half-way through a change while it looks, and brings the caches up to date on entry.
+    // Nests; only the outermost scope refreshes. Engine error 10241 when a writer keeps the
+    // table too long. Take record locks before, never inside, and change nothing inside.
+    class ReadScope {
+    public:
+        explicit ReadScope(Table& table);
+        ~ReadScope();
+        ReadScope(const ReadScope&) = delete;
+        ReadScope& operator=(const ReadScope&) = delete;
+
+    private:
+        Table& table_;
+    };
     TableStats stats();
     std::uint32_t recordCount();
 
@@ -76,26 +96,49 @@ public:
     void expectLocates(const std::vector<const FieldLayout*>& fields) { locateCache_.expect(fields); }
 
     // record: a full slot image; the system fields and auto-increment values are filled in.
-    void insert(RecordBytes& record);
+    // durable: the files are synced so that the change survives a power cut once the call
+    // returns.
+    void insert(RecordBytes& record, bool durable = true);
     // Writes record over its slot, which must still hold the copy whose hash is expected.
-    void update(const Digest& expected, RecordBytes& record);
+    // owner: the cursor holding the slot's record lock, which the table write lock then spares.
+    void update(const Digest& expected, RecordBytes& record, const void* owner = nullptr, bool durable = true);
     // Deletes the record in slot; compareHash false skips the check against expected.
-    void erase(std::uint32_t slot, std::int32_t recordId, const Digest& expected, bool compareHash);
+    void erase(std::uint32_t slot, std::int32_t recordId, const Digest& expected, bool compareHash,
+               bool durable = true);
 
     TableLocks& locks() { return *locks_; }
 
     // Internal: the data and index files, for checking them.
     DataFile& dataFile() { return data_; }
     IndexFile& indexFile() { return index_; }
+    const Journal& journal() const { return journal_; }
 
 private:
+    // One changing operation: the table write lock (excluding readers), the caches brought up
+    // to date under it, and the caches dropped when the change fails half-way. The table must
+    // be open with its trees built; to write while opening, take TableLocks::WriteLock.
     class WriteScope;
 
     Table(Env& env, std::string name);
-    bool openIndex(const std::string& path, Share share, bool checking);
-    bool createIndexFile(const std::string& path, Share share);
+    // Reads both files' headers, replaying the journal first when writable, and makes the
+    // index anew when it is missing, short or does not stand for the data file.
+    // repair: under the write lock, so the journal is replayed and overlong files are cut.
+    void loadFiles(std::unique_ptr<File> indexFile, bool writable, bool checking, bool repair = true);
+    // Whether opening for writing has to replay the journal or make the index anew. Reads only.
+    bool repairDueAtOpen(File* indexFile);
+    // A new index file: with the descriptors of the index area given (the first 25088 bytes
+    // of an index file), else with the primary index on RecordID alone; filled from the
+    // records, in memory and then, when writable, over the file at indexPath_.
+    void remakeIndexFile(std::vector<unsigned char> descriptors, std::unique_ptr<File> disk, bool writable);
+    void reloadMemoryIndex();
     void buildTrees();
     void rebuildIndexes();
+    // The start of every change, under the write lock: the journal ring is made where the
+    // index file has none, and a change another process left unapplied is replayed.
+    void beginChange();
+    void commitChange(bool durable);
+    // Files longer than their headers say end where the headers say.
+    void cutOverlongFiles();
     // What a locate without an index looks for, and how a record is compared with it.
     struct ScanSearch {
         const std::vector<const FieldLayout*>& fields;
@@ -145,6 +188,11 @@ private:
     std::shared_ptr<Database> database_;
     // Holds an index kept in memory when none can be written; outlives the files below.
     std::unique_ptr<Env> privateEnv_;
+    // Memory indexes whose making failed part-way: the index may still hold a file of one.
+    std::vector<std::unique_ptr<Env>> failedEnvs_;
+    std::string indexPath_;
+    Share share_ = Share::Shared;
+    Journal journal_;
     DataFile data_;
     IndexFile index_;
     TableDefinition definition_;
@@ -154,6 +202,7 @@ private:
     bool readOnly_ = false;
     bool rebuilt_ = false;
     bool stale_ = false;
+    bool othersWrote_ = false; // refresh() saw another's change since the last change made here
     // Moves with every change noticed from another process, or left half-done by this one.
     std::uint64_t generation_ = 0;
     // Room for the first bytes of four searched fields of 100,000 records.

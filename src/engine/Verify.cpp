@@ -169,6 +169,7 @@ private:
         for (std::size_t k = 0; k < table_.indexCount(); ++k)
             checkTree(k);
         checkFreePages();
+        checkJournalRing();
         for (std::uint32_t page = 1; page < index.nextPage(); ++page) {
             if (owner_[page] == 0)
                 fault("index page " + n(page) + " is neither in an index nor free");
@@ -317,6 +318,29 @@ private:
         }
     }
 
+    // The journal ring's pages belong to it alone; they must lie within the file.
+    void checkJournalRing()
+    {
+        const Journal& journal = table_.journal();
+        if (!journal.present())
+            return;
+        IndexFile& index = table_.indexFile();
+        const std::uint64_t offset = journal.ringOffset();
+        if ((offset - kPagesOffset) % index.pageSize() != 0 || journal.ringBytes() % index.pageSize() != 0) {
+            fault("journal ring is not a run of whole pages");
+            return;
+        }
+        const std::uint64_t first = (offset - kPagesOffset) / index.pageSize() + 1;
+        const std::uint64_t pages = journal.ringBytes() / index.pageSize();
+        for (std::uint64_t page = first; page < first + pages; ++page) {
+            if (!claim(page < owner_.size() ? static_cast<std::uint32_t>(page) : 0, -2, "journal ring"))
+                break;
+        }
+        if (journal.expectedDataCounter() != table_.dataFile().changeCounter())
+            fault("the index and the journal stand for the data file's change " + n(journal.expectedDataCounter())
+                  + ", the data file is at change " + n(table_.dataFile().changeCounter()));
+    }
+
     void checkFreePages()
     {
         IndexFile& index = table_.indexFile();
@@ -352,6 +376,8 @@ std::vector<std::string> verifyTable(const std::string& folder, const std::strin
         return {std::string(msg::MissingTableName)};
     try {
         std::shared_ptr<Table> table = Table::open(e, nullptr, names::folderPath(folder), name, false);
+        // Other processes may be changing the table: check one state of it, not a mixture.
+        Table::ReadScope reading(*table);
         Checker(*table, faults).run();
     } catch (const EngineError& error) {
         faults.emplace_back(error.what());

@@ -125,6 +125,7 @@ private slots:
     void checkNamesAMissingIndexFile();
     void dumpWritesRecordsAsJsonLines();
     void dumpOfAnEmptyTableIsEmpty();
+    void dumpWithoutIndexFileWritesNone();
     void failuresExitWithOneAndSayWhy_data();
     void failuresExitWithOneAndSayWhy();
     void badArgumentsShowUsage_data();
@@ -365,6 +366,20 @@ void TestTablo::dumpOfAnEmptyTableIsEmpty()
     const Run run = tablo({"dump", dir.path(), "fatura.dat"});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, QByteArray());
+}
+
+// A dump only reads: an archive whose index file is gone is dumped from an index rebuilt in
+// memory, and neither table file is written.
+void TestTablo::dumpWithoutIndexFileWritesNone()
+{
+    QTemporaryDir dir;
+    archiveWithOneInvoice(dir, true, false);
+    const QByteArray data = readAll(dir.filePath("fatura.dat"));
+    const Run run = tablo({"dump", dir.path()});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.startsWith(R"({"REC_ID":1,"TARIH":"01.02.2025")"), run.out);
+    QVERIFY(!QFileInfo::exists(dir.filePath("fatura.idx")));
+    QCOMPARE(readAll(dir.filePath("fatura.dat")), data);
 }
 
 void TestTablo::failuresExitWithOneAndSayWhy_data()

@@ -1,5 +1,7 @@
 #include "FaultInjectionEnv.h"
 
+#include <cerrno>
+
 namespace fatura::engine {
 
 namespace {
@@ -9,12 +11,23 @@ bool endsWith(const std::string& text, const std::string& suffix)
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+void applyWrite(std::string& bytes, std::uint64_t offset, const std::string& data, bool truncation)
+{
+    if (truncation) {
+        bytes.resize(offset, '\0');
+        return;
+    }
+    if (offset + data.size() > bytes.size())
+        bytes.resize(offset + data.size(), '\0');
+    bytes.replace(offset, data.size(), data);
+}
+
 // Passes through to the wrapped file unless the env has a fault for the call. A short transfer
 // moves half the bytes asked for and reports no error, as an end of file or a full disk does.
-class FaultFile final : public File {
+class FaultFile final : public FileWrapper {
 public:
     FaultFile(FaultInjectionEnv& env, std::string path, std::unique_ptr<File> base)
-        : env_(env), path_(std::move(path)), base_(std::move(base))
+        : FileWrapper(std::move(base)), env_(env), path_(std::move(path))
     {
     }
 
@@ -24,9 +37,9 @@ public:
         if (env_.takeFault(FaultInjectionEnv::Op::Read, path_, error)) {
             if (error != 0)
                 return {0, error};
-            return base_->read(offset, buffer, n / 2);
+            return target().read(offset, buffer, n / 2);
         }
-        return base_->read(offset, buffer, n);
+        return target().read(offset, buffer, n);
     }
 
     std::unique_ptr<FileView> map(std::uint64_t offset, std::size_t n) override
@@ -35,7 +48,7 @@ public:
         // offered one and go through read() above.
         if (!env_.mayMap(path_))
             return nullptr;
-        return base_->map(offset, n);
+        return target().map(offset, n);
     }
 
     IoResult write(std::uint64_t offset, const void* data, std::size_t n) override
@@ -44,19 +57,28 @@ public:
         if (env_.takeFault(FaultInjectionEnv::Op::Write, path_, error)) {
             if (error != 0)
                 return {0, error};
-            return base_->write(offset, data, n / 2);
+            n /= 2;
         }
-        return base_->write(offset, data, n);
+        if (!env_.noteWrite(path_, offset, data, n, false))
+            return {0, EIO};
+        return target().write(offset, data, n);
     }
 
-    OsError size(std::uint64_t& bytes) override { return base_->size(bytes); }
+    OsError truncate(std::uint64_t length) override
+    {
+        if (!env_.noteWrite(path_, length, nullptr, 0, true))
+            return EIO;
+        return target().truncate(length);
+    }
 
     OsError sync() override
     {
         OsError error = 0;
         if (env_.takeFault(FaultInjectionEnv::Op::Sync, path_, error))
             return error;
-        return base_->sync();
+        if (const OsError e = target().sync())
+            return e;
+        return env_.noteSync(path_, target()) ? 0 : EIO;
     }
 
     OsError lock(std::uint64_t offset, std::uint64_t length, LockKind kind) override
@@ -64,20 +86,26 @@ public:
         OsError error = 0;
         if (env_.takeFault(FaultInjectionEnv::Op::Lock, path_, error))
             return error;
-        return base_->lock(offset, length, kind);
+        return target().lock(offset, length, kind);
     }
-
-    OsError unlock(std::uint64_t offset, std::uint64_t length) override { return base_->unlock(offset, length); }
 
 private:
     FaultInjectionEnv& env_;
     std::string path_;
-    std::unique_ptr<File> base_;
 };
+
+std::string contentsOf(File& file)
+{
+    std::uint64_t size = 0;
+    file.size(size);
+    std::string bytes(size, '\0');
+    file.read(0, bytes.data(), bytes.size());
+    return bytes;
+}
 
 } // namespace
 
-FaultInjectionEnv::FaultInjectionEnv(Env& base) : base_(base) {}
+FaultInjectionEnv::FaultInjectionEnv(Env& base) : EnvWrapper(base) {}
 
 void FaultInjectionEnv::addFault(const Fault& fault)
 {
@@ -142,6 +170,15 @@ bool FaultInjectionEnv::takeFault(Op op, const std::string& path, OsError& error
     return false;
 }
 
+int FaultInjectionEnv::faultsFired()
+{
+    std::lock_guard guard(mutex_);
+    int fired = 0;
+    for (const Rule& rule : rules_)
+        fired += rule.fired;
+    return fired;
+}
+
 OsError FaultInjectionEnv::open(const std::string& path, Access access, Share share, Disposition disposition,
                                 std::unique_ptr<File>& file)
 {
@@ -149,8 +186,13 @@ OsError FaultInjectionEnv::open(const std::string& path, Access access, Share sh
     if (takeFault(Op::Open, path, error))
         return error;
     std::unique_ptr<File> base;
-    if (const OsError e = base_.open(path, access, share, disposition, base))
+    if (const OsError e = target().open(path, access, share, disposition, base))
         return e;
+    {
+        std::lock_guard guard(mutex_);
+        if (tracking_ && !disks_.count(path))
+            disks_[path].synced = contentsOf(*base);
+    }
     file = std::make_unique<FaultFile>(*this, path, std::move(base));
     return 0;
 }
@@ -160,12 +202,7 @@ OsError FaultInjectionEnv::attributes(const std::string& path, FileAttributes& a
     OsError error = 0;
     if (takeFault(Op::Attributes, path, error))
         return error;
-    return base_.attributes(path, attributes);
-}
-
-OsError FaultInjectionEnv::setHidden(const std::string& path)
-{
-    return base_.setHidden(path);
+    return target().attributes(path, attributes);
 }
 
 OsError FaultInjectionEnv::listFolder(const std::string& folder, std::vector<std::string>& names)
@@ -173,17 +210,88 @@ OsError FaultInjectionEnv::listFolder(const std::string& folder, std::vector<std
     OsError error = 0;
     if (takeFault(Op::ListFolder, folder, error))
         return error;
-    return base_.listFolder(folder, names);
+    return target().listFolder(folder, names);
 }
 
-void FaultInjectionEnv::sleepMs(unsigned milliseconds)
+void FaultInjectionEnv::trackDurability()
 {
-    base_.sleepMs(milliseconds);
+    std::lock_guard guard(mutex_);
+    tracking_ = true;
+    disks_.clear();
 }
 
-double FaultInjectionEnv::localTimeDays()
+void FaultInjectionEnv::powerOffAfter(int writes)
 {
-    return base_.localTimeDays();
+    std::lock_guard guard(mutex_);
+    writesLeft_ = writes;
+    writesSeen_ = 0;
+    off_ = false;
+}
+
+bool FaultInjectionEnv::poweredOff()
+{
+    std::lock_guard guard(mutex_);
+    return off_;
+}
+
+int FaultInjectionEnv::writesSeen()
+{
+    std::lock_guard guard(mutex_);
+    return writesSeen_;
+}
+
+bool FaultInjectionEnv::noteWrite(const std::string& path, std::uint64_t offset, const void* data, std::size_t n,
+                                  bool truncation)
+{
+    std::lock_guard guard(mutex_);
+    if (off_)
+        return false;
+    if (writesLeft_ >= 0 && writesLeft_-- == 0) {
+        off_ = true;
+        return false;
+    }
+    ++writesSeen_;
+    auto it = disks_.find(path);
+    if (tracking_ && it != disks_.end())
+        it->second.pending.push_back({offset, std::string(static_cast<const char*>(data), truncation ? 0 : n), truncation});
+    return true;
+}
+
+bool FaultInjectionEnv::noteSync(const std::string& path, File& file)
+{
+    std::lock_guard guard(mutex_);
+    if (off_)
+        return false;
+    auto it = disks_.find(path);
+    if (tracking_ && it != disks_.end()) {
+        it->second.synced = contentsOf(file);
+        it->second.pending.clear();
+    }
+    return true;
+}
+
+void FaultInjectionEnv::restoreAfterPowerCut(Survivors survivors, std::uint64_t seed)
+{
+    std::map<std::string, Disk> disks;
+    {
+        std::lock_guard guard(mutex_);
+        disks.swap(disks_);
+        tracking_ = false;
+        writesLeft_ = -1;
+        off_ = false;
+    }
+    std::mt19937_64 random(seed);
+    for (auto& [path, disk] : disks) {
+        std::string bytes = disk.synced;
+        for (const PendingWrite& w : disk.pending) {
+            const bool kept = survivors == Survivors::All || (survivors == Survivors::Random && (random() & 1));
+            if (kept)
+                applyWrite(bytes, w.offset, w.bytes, w.truncation);
+        }
+        std::unique_ptr<File> file;
+        if (target().open(path, Access::ReadWrite, Share::Shared, Disposition::CreateAlways, file) == 0)
+            file->write(0, bytes.data(), bytes.size());
+    }
 }
 
 } // namespace fatura::engine
