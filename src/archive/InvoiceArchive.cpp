@@ -82,6 +82,11 @@ void InvoiceArchive::find(QWidget* parent, const std::function<bool()>& chooseRe
     }
     if (!chooseRecord() || !table_.hasCurrent())
         return;
+    // The cursor's copy of its record may be older than the file: another copy of the program
+    // can have changed or deleted it since this one read it. Read it again by its identity, and
+    // load nothing when it is gone.
+    if (!table_.gotoRecordId(table_.currentRecordId()))
+        return;
     loadCurrentRecord();
     stored_ = table_.currentRecordId();
     mode_ = kStored;

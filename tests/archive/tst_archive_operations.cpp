@@ -328,6 +328,44 @@ private slots:
         QCOMPARE(folder->count(), 3u);
     }
 
+    // The table's current record was changed by another copy since this one last read it:
+    // what is loaded is the invoice as it is stored now, and a record deleted meanwhile loads
+    // nothing.
+    void loadingReadsTheRecordAsStoredNow_data()
+    {
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("changed by another copy") << false;
+        QTest::newRow("deleted by another copy") << true;
+    }
+    void loadingReadsTheRecordAsStoredNow()
+    {
+        QFETCH(bool, deleted);
+        start();
+        const auto ids = folder->add({{"01.01.2026", "Birinci", "", ""}, {"02.01.2026", "İkinci", "", ""}});
+        load(QStringLiteral("bir"));
+        newInvoice();
+        {
+            engine::Cursor other = folder->open();
+            QVERIFY(other.gotoRecordId(ids[0]));
+            if (deleted) {
+                other.deleteRecord();
+            } else {
+                other.edit();
+                other.setText("SAYIN2", "Yeni adres");
+                other.post();
+            }
+        }
+        QVERIFY(find([&] { dialogButton("KAYDA GİT")->click(); }));
+        if (deleted) {
+            QCOMPARE(text("SAYIN1")->text(), QString());
+            QCOMPARE(window->editMode(), 'Y');
+        } else {
+            QCOMPARE(text("SAYIN1")->text(), QStringLiteral("Birinci"));
+            QCOMPARE(text("SAYIN2")->text(), QStringLiteral("Yeni adres"));
+            QCOMPARE(window->editMode(), 'D');
+        }
+    }
+
     void saveAfterTheLoadedInvoiceWasDeletedStoresANewRecord_data()
     {
         QTest::addColumn<bool>("byAnotherCopy");
