@@ -166,6 +166,9 @@ private:
     void keepLocateCacheOnInsert(const unsigned char* record) noexcept;
     void keepLocateCacheOnUpdate(const unsigned char* record) noexcept;
     void keepLocateCacheOnErase(std::uint32_t slot, std::int32_t recordId) noexcept;
+    template <typename Change>
+    void keepLocateCache(const unsigned char* record, std::uint32_t slot, std::int32_t recordId,
+                         Change&& change) noexcept;
     bool primaryOnRecordIdAlone() const;
     RecordBytes primaryEntryOf(const unsigned char* record, std::uint32_t slot, std::int32_t recordId) const;
     // Where a record with this primary entry stands, or would stand, among those held.

@@ -273,7 +273,12 @@ bool Table::locateCacheReaches(const unsigned char* entry) const
     return locateCache_.complete() || (!last.empty() && keys_[0]->compare(entry, last.data()) <= 0);
 }
 
-void Table::keepLocateCacheOnInsert(const unsigned char* record) noexcept
+// The part every hook shares: nothing to do when the cache is not current; a cache that cannot
+// be kept (primary index on user fields, a failure inside) is dropped; a record past the cached
+// run is left to be read where it lies. change(at) gets the record's place in the cache.
+template <typename Change>
+void Table::keepLocateCache(const unsigned char* record, std::uint32_t slot, std::int32_t recordId,
+                            Change&& change) noexcept
 {
     LocateCache& cache = locateCache_;
     if (!cache.holds(generation_))
@@ -283,12 +288,21 @@ void Table::keepLocateCacheOnInsert(const unsigned char* record) noexcept
             cache.clear();
             return;
         }
-        const auto slot = get<std::uint32_t>(record, kSlotLink);
-        const auto recordId = get<std::int32_t>(record, kSlotRecordId);
         const RecordBytes entry = primaryEntryOf(record, slot, recordId);
         if (!locateCacheReaches(entry.data()))
-            return; // a later locate reads it where it lies
-        const std::size_t at = locateCachePosition(entry.data());
+            return;
+        change(locateCachePosition(entry.data()));
+    } catch (...) {
+        cache.clear();
+    }
+}
+
+void Table::keepLocateCacheOnInsert(const unsigned char* record) noexcept
+{
+    const auto slot = get<std::uint32_t>(record, kSlotLink);
+    const auto recordId = get<std::int32_t>(record, kSlotRecordId);
+    keepLocateCache(record, slot, recordId, [&](std::size_t at) {
+        LocateCache& cache = locateCache_;
         if (at < cache.size() && cache.recordId(at) == recordId) {
             cache.clear();
             return;
@@ -300,57 +314,31 @@ void Table::keepLocateCacheOnInsert(const unsigned char* record) noexcept
                                               : RecordBytes{};
             cache.truncate(keep, last.data(), last.size());
         }
-    } catch (...) {
-        cache.clear();
-    }
+    });
 }
 
 void Table::keepLocateCacheOnUpdate(const unsigned char* record) noexcept
 {
-    LocateCache& cache = locateCache_;
-    if (!cache.holds(generation_))
-        return;
-    try {
-        if (!primaryOnRecordIdAlone()) {
-            cache.clear();
-            return;
-        }
-        const auto slot = get<std::uint32_t>(record, kSlotLink);
-        const auto recordId = get<std::int32_t>(record, kSlotRecordId);
-        const RecordBytes entry = primaryEntryOf(record, slot, recordId);
-        if (!locateCacheReaches(entry.data()))
-            return;
-        const std::size_t at = locateCachePosition(entry.data());
+    const auto slot = get<std::uint32_t>(record, kSlotLink);
+    const auto recordId = get<std::int32_t>(record, kSlotRecordId);
+    keepLocateCache(record, slot, recordId, [&](std::size_t at) {
+        LocateCache& cache = locateCache_;
         if (at < cache.size() && cache.recordId(at) == recordId && cache.slot(at) == slot)
             cache.replaceAt(at, record);
         else
             cache.clear(); // the cache should have held it
-    } catch (...) {
-        cache.clear();
-    }
+    });
 }
 
 void Table::keepLocateCacheOnErase(std::uint32_t slot, std::int32_t recordId) noexcept
 {
-    LocateCache& cache = locateCache_;
-    if (!cache.holds(generation_))
-        return;
-    try {
-        if (!primaryOnRecordIdAlone()) {
-            cache.clear();
-            return;
-        }
-        const RecordBytes entry = primaryEntryOf(nullptr, slot, recordId);
-        if (!locateCacheReaches(entry.data()))
-            return;
-        const std::size_t at = locateCachePosition(entry.data());
+    keepLocateCache(nullptr, slot, recordId, [&](std::size_t at) {
+        LocateCache& cache = locateCache_;
         if (at < cache.size() && cache.recordId(at) == recordId && cache.slot(at) == slot)
             cache.eraseAt(at);
         else
             cache.clear();
-    } catch (...) {
-        cache.clear();
-    }
+    });
 }
 
 } // namespace fatura::engine
